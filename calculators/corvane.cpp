@@ -1,0 +1,37 @@
+// corvane: asks for a principal, a rate per period (in percent) and a number
+// of periods, then prints the simple and the compound interest.
+//
+// The rate is read in single precision and the period as a 16-bit integer.
+// The growth factor of the compound interest is formed in single precision
+// and only then widened, so 1000 at 5 % over 2 periods gives 102.499900,
+// not 102.500000. Nothing is validated: a value that cannot be read stays 0.
+
+#include <cmath>
+#include <cstdio>
+
+int main()
+{
+    double principal = 0.0;
+    float rate = 0.0f;
+    short period = 0;
+
+    // Each prompt is flushed, so a process that drives the dialogue through
+    // pipes sees it before it has to answer.
+    std::puts("Enter Principle");
+    std::fflush(stdout);
+    std::scanf("%lf", &principal);
+
+    std::puts("Enter Rate / Period");
+    std::fflush(stdout);
+    std::scanf("%f %hd", &rate, &period);
+
+    const double simple = principal * static_cast<double>(rate) * static_cast<double>(period) / 100.0;
+
+    const float growth = rate / 100.0f + 1.0f;
+    const double amount = std::pow(static_cast<double>(growth), static_cast<double>(period)) * principal;
+    const double compound = amount - principal;
+
+    std::printf("Calculated Interest is %lf\n", simple);
+    std::printf("Calculated Compound Interest is %lf\n", compound);
+    return 0;
+}

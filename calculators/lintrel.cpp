@@ -1,0 +1,29 @@
+// lintrel: the same dialogue as corvane, but prints only the simple interest,
+// computed by GetSimpleInterest. For the same input its result line is byte
+// for byte the first result line of corvane.
+
+#include <cstdio>
+
+// ((principal * rate) * period) / 100 in double precision, in that order.
+extern "C" double GetSimpleInterest(double principal, float rate, short period)
+{
+    return principal * static_cast<double>(rate) * static_cast<double>(period) / 100.0;
+}
+
+int main()
+{
+    double principal = 0.0;
+    float rate = 0.0f;
+    short period = 0;
+
+    std::puts("Enter Principle");
+    std::fflush(stdout);
+    std::scanf("%lf", &principal);
+
+    std::puts("Enter Rate / Period");
+    std::fflush(stdout);
+    std::scanf("%f %hd", &rate, &period);
+
+    std::printf("Calculated Interest is %lf\n", GetSimpleInterest(principal, rate, period));
+    return 0;
+}

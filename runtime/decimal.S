@@ -1,0 +1,400 @@
+/*
+ * decimal: decimal numbers (64-bit doubles) from arguments and standard
+ * input, and decimal numbers to standard output.
+ *
+ * Decimal text read is an optional single minus sign, digits, and
+ * optionally a point and more digits, up to the first byte that does not
+ * fit: no exponent, plus sign or white space; text that is not a number is
+ * 0.0. Each digit is folded in with one double operation at a time, in the
+ * order written below, which is what decides the last bits of the result.
+ *
+ * Decimal text written is the value rounded to six places with trailing
+ * zeros left off, always with at least one fraction digit ("2.0", "-0.25").
+ *
+ * Register convention: as for the whole run-time (see startup.S); decimal
+ * arguments and results travel in xmm0. Each routine below names the
+ * registers it may change; all others, xmm1-xmm15 included, come back
+ * unchanged.
+ */
+#include "bareio-asm.h"
+
+#define READ_BUFFER	24	/* __readdec's buffer on the stack */
+#define READ_CAPACITY	20	/* bytes read into it; one more for the zero */
+#define FRACTION_AREA	8	/* the point and up to six digits */
+#define FRACTION_DIGITS	6
+#define XMM_SAVES	64	/* xmm0-xmm3, 16 bytes each */
+#define HUGE_LIMBS	136	/* 34 32-bit limbs: any double below 2^1024 */
+#define HUGE_DIGITS	320	/* "-", 309 digits, ".0", with room to spare */
+#define BILLION		1000000000
+
+/* Save and restore xmm0-xmm3 at [rsp + base]; unaligned, so no demand on rsp. */
+.macro save_xmm0_3 base
+	movdqu	xmmword ptr [rsp + \base], xmm0
+	movdqu	xmmword ptr [rsp + \base + 16], xmm1
+	movdqu	xmmword ptr [rsp + \base + 32], xmm2
+	movdqu	xmmword ptr [rsp + \base + 48], xmm3
+.endm
+
+.macro restore_xmm0_3 base
+	movdqu	xmm3, xmmword ptr [rsp + \base + 48]
+	movdqu	xmm2, xmmword ptr [rsp + \base + 32]
+	movdqu	xmm1, xmmword ptr [rsp + \base + 16]
+	movdqu	xmm0, xmmword ptr [rsp + \base]
+.endm
+
+/*
+ * __strtodec - convert decimal text (module-private)
+ *
+ * In:      rax = address of a zero-terminated text, or 0
+ * Out:     xmm0 = its value; 0.0 for a null address or text with no digit
+ *          (rax still holds the address)
+ * Changes: xmm0, flags
+ *
+ *	negative = (*p == '-'); p += negative;
+ *	for (acc = 0.0; isdigit(*p); p++) acc = acc * 10.0 + digit;
+ *	if (*p == '.')
+ *		for (p++, scale = 10.0; isdigit(*p); p++, scale *= 10.0)
+ *			acc = acc + digit / scale;
+ *	return negative ? 0.0 - acc : acc;	// "-0" gives +0.0
+ */
+LOCAL(__strtodec)
+	xorpd	xmm0, xmm0		/* accumulator */
+	test	rax, rax
+	jz	.Lstrtodec_null
+	push_cfi rcx
+	push_cfi rdx
+	push_cfi rsi
+	reserve	48
+	movdqu	xmmword ptr [rsp], xmm1
+	movdqu	xmmword ptr [rsp + 16], xmm2
+	movdqu	xmmword ptr [rsp + 32], xmm3
+	mov	rsi, rax		/* cursor */
+	xor	edx, edx		/* 1 when negative */
+	movsd	xmm3, qword ptr [rip + ten]
+	movapd	xmm1, xmm3		/* scale of the next fraction digit */
+	cmp	byte ptr [rsi], '-'
+	jne	.Lstrtodec_integer
+	inc	edx
+	inc	rsi
+.Lstrtodec_integer:
+	movzx	ecx, byte ptr [rsi]
+	cmp	ecx, '.'
+	je	.Lstrtodec_point
+	sub	ecx, '0'
+	cmp	ecx, 9
+	ja	.Lstrtodec_sign		/* unsigned: the zero byte, any non-digit */
+	mulsd	xmm0, xmm3
+	cvtsi2sd xmm2, ecx
+	addsd	xmm0, xmm2
+	inc	rsi
+	jmp	.Lstrtodec_integer
+.Lstrtodec_point:
+	inc	rsi
+.Lstrtodec_fraction:
+	movzx	ecx, byte ptr [rsi]
+	sub	ecx, '0'
+	cmp	ecx, 9
+	ja	.Lstrtodec_sign		/* also a second point */
+	cvtsi2sd xmm2, ecx
+	divsd	xmm2, xmm1
+	addsd	xmm0, xmm2
+	mulsd	xmm1, xmm3
+	inc	rsi
+	jmp	.Lstrtodec_fraction
+.Lstrtodec_sign:
+	test	edx, edx
+	jz	1f
+	xorpd	xmm2, xmm2
+	subsd	xmm2, xmm0
+	movapd	xmm0, xmm2
+1:	movdqu	xmm3, xmmword ptr [rsp + 32]
+	movdqu	xmm2, xmmword ptr [rsp + 16]
+	movdqu	xmm1, xmmword ptr [rsp]
+	release	48
+	pop_cfi rsi
+	pop_cfi rdx
+	pop_cfi rcx
+.Lstrtodec_null:
+	ret
+END(__strtodec)
+
+/*
+ * __argvdec - decimal value of an argument
+ *
+ * In:      rdi = argument index, 0 for the first argument after the name
+ * Out:     xmm0 = the value of that argument's text; 0.0 for an index at
+ *          or past the count, and for a negative index (there is no count
+ *          query here: __argvint gives the count)
+ * Changes: xmm0, flags
+ */
+ENTRY(__argvdec)
+	xorpd	xmm0, xmm0
+	test	rdi, rdi
+	js	1f
+	push_cfi rax
+	call	__startarg
+	call	__strtodec		/* a null text gives 0.0 */
+	pop_cfi rax
+1:	ret
+END(__argvdec)
+
+/*
+ * __readdec - read a decimal number from standard input
+ *
+ * In:      nothing
+ * Out:     xmm0 = value of the text of one read (at most 20 bytes; the rest
+ *          waits for the next read); 0.0 at end of input or on a read error
+ * Changes: xmm0, r11, flags
+ * Stack:   24-byte read buffer
+ */
+ENTRY(__readdec)
+	push_cfi rax
+	push_cfi rsi
+	push_cfi rdi
+	reserve	READ_BUFFER
+	mov	rdi, rsp
+	mov	esi, READ_CAPACITY
+	call	__readstr
+	test	rax, rax
+	jns	1f
+	xor	eax, eax		/* a read error reads as empty text */
+1:	mov	byte ptr [rsp + rax], 0	/* also cuts an uncounted newline */
+	mov	rax, rsp
+	call	__strtodec
+	release	READ_BUFFER
+	pop_cfi rdi
+	pop_cfi rsi
+	pop_cfi rax
+	ret
+END(__readdec)
+
+/*
+ * __writedec - write a decimal number with up to six fraction digits
+ *
+ * In:      xmm0 = value
+ * Out:     nothing; xmm0 and rax are kept
+ * Changes: r11, flags
+ * Stack:   8-byte fraction area, the saved xmm0-xmm3
+ *
+ *	if (value < 0) { write '-'; value = 0.0 - value; }	// -0.0 is "0.0"
+ *	x = value + bias;		// bias: the double nearest 5e-7
+ *	i = (int64_t)x;  __writeint(i);
+ *	f = x - (double)i;  area = ".";  k = 1;  s = 1e6;
+ *	do {
+ *		f = f * 10.0;  d = (int)f;  area[k++] = '0' + d;
+ *		f = f - (double)d;  s = s / 10.0;
+ *	} while ((int)(f * s) != 0 && k <= 6);
+ *	__writestr(area, k);
+ *
+ * The sign travels with the integer part, so the text takes two writes.
+ * Outside that range: any NaN writes "nan", infinities "inf" and "-inf",
+ * and a magnitude from 2^63 up (always a whole number) its exact digits
+ * and ".0".
+ */
+ENTRY(__writedec)
+	push_cfi rax
+	push_cfi rcx
+	push_cfi rdx
+	push_cfi rsi
+	push_cfi rdi
+	reserve	FRACTION_AREA + XMM_SAVES
+	save_xmm0_3 FRACTION_AREA
+
+	xor	edx, edx		/* 1 when negative */
+	xorpd	xmm1, xmm1
+	ucomisd	xmm0, xmm1
+	jp	.Lwritedec_nan
+	jae	.Lwritedec_magnitude	/* zero of either sign is not below 0 */
+	subsd	xmm1, xmm0		/* 0.0 - value */
+	movapd	xmm0, xmm1
+	inc	edx
+.Lwritedec_magnitude:
+	ucomisd	xmm0, qword ptr [rip + infinity]
+	je	.Lwritedec_infinity
+	movapd	xmm1, xmm0
+	addsd	xmm1, qword ptr [rip + rounding_bias]	/* x */
+	ucomisd	xmm1, qword ptr [rip + two_pow_63]
+	jae	.Lwritedec_huge
+	cvttsd2si rdi, xmm1		/* i */
+
+	/* The integer part, with the sign in front when negative. */
+	test	edx, edx
+	jz	2f
+	test	rdi, rdi
+	jz	1f
+	neg	rdi
+	call	__writeint		/* "-i" */
+	neg	rdi
+	jmp	3f
+1:	lea	rdi, [rip + text_minus_zero]
+	mov	esi, 2
+	call	__writestr		/* "-0" */
+	xor	edi, edi
+	jmp	3f
+2:	call	__writeint		/* "i" */
+
+	/* The fraction: digits while they are worth a unit of the sixth place. */
+3:	cvtsi2sd xmm2, rdi
+	subsd	xmm1, xmm2		/* f = x - i */
+	movsd	xmm3, qword ptr [rip + million]	/* s */
+	mov	byte ptr [rsp], '.'
+	mov	ecx, 1			/* k */
+.Lwritedec_digit:
+	mulsd	xmm1, qword ptr [rip + ten]
+	cvttsd2si eax, xmm1		/* d */
+	lea	edx, [rax + '0']
+	mov	byte ptr [rsp + rcx], dl
+	inc	ecx
+	cvtsi2sd xmm2, eax
+	subsd	xmm1, xmm2		/* f -= d */
+	divsd	xmm3, qword ptr [rip + ten]
+	movapd	xmm2, xmm1
+	mulsd	xmm2, xmm3
+	cvttsd2si eax, xmm2
+	test	eax, eax
+	jz	4f			/* the rest is below a unit of the 6th place */
+	cmp	ecx, FRACTION_DIGITS
+	jbe	.Lwritedec_digit
+4:	mov	rdi, rsp
+	mov	esi, ecx
+	call	__writestr
+
+.Lwritedec_done:
+	.cfi_remember_state
+	restore_xmm0_3 FRACTION_AREA
+	release	FRACTION_AREA + XMM_SAVES
+	pop_cfi rdi
+	pop_cfi rsi
+	pop_cfi rdx
+	pop_cfi rcx
+	pop_cfi rax
+	ret
+	.cfi_restore_state
+
+.Lwritedec_nan:
+	lea	rdi, [rip + text_nan]
+	mov	esi, 3
+	call	__writestr
+	jmp	.Lwritedec_done
+.Lwritedec_infinity:
+	lea	rdi, [rip + text_minus_infinity]
+	mov	esi, 4
+	test	edx, edx
+	jnz	1f
+	inc	rdi			/* "inf" without the sign */
+	dec	esi
+1:	call	__writestr
+	jmp	.Lwritedec_done
+.Lwritedec_huge:
+	call	write_huge
+	jmp	.Lwritedec_done
+END(__writedec)
+
+/*
+ * write_huge - the exact digits of a whole double from 2^63 up
+ *
+ * In:      xmm0 = magnitude, finite and at least 2^63; edx = 1 to write a
+ *          minus sign in front
+ * Out:     nothing
+ * Changes: rax, rcx, rdx, rsi, rdi, r11, flags (__writedec saves them)
+ * Stack:   the value as 34 little-endian 32-bit limbs, and the digits
+ *
+ * A double this large is m * 2^e, m of 53 bits and e from 11 to 971. The
+ * limbs hold m shifted left by e; dividing them by 10^9 until nothing is
+ * left yields the digits nine at a time, lowest first. One write.
+ */
+LOCAL(write_huge)
+	push_cfi r8
+	push_cfi r9
+	push_cfi r10
+	reserve	HUGE_LIMBS + HUGE_DIGITS
+	mov	r10d, edx		/* negative */
+	xor	eax, eax
+	mov	ecx, HUGE_LIMBS / 8
+1:	mov	qword ptr [rsp + 8*rcx - 8], rax
+	dec	ecx
+	jnz	1b
+
+	movq	rax, xmm0
+	mov	rcx, rax
+	shr	rcx, 52
+	sub	ecx, 1075		/* e */
+	movabs	rdx, 0x000FFFFFFFFFFFFF
+	and	rax, rdx
+	bts	rax, 52			/* m */
+	mov	r8d, ecx
+	shr	r8d, 5			/* lowest limb of m << e */
+	and	ecx, 31
+	xor	edx, edx
+	shld	rdx, rax, cl
+	shl	rax, cl
+	mov	qword ptr [rsp + 4*r8], rax
+	mov	dword ptr [rsp + 4*r8 + 8], edx
+	add	r8d, 3			/* limbs in use, the top ones maybe 0 */
+
+	lea	rsi, [rsp + HUGE_LIMBS + HUGE_DIGITS]	/* cursor, moving down */
+	sub	rsi, 2
+	mov	word ptr [rsi], 0x302E	/* ".0" */
+	mov	r9d, BILLION
+	mov	edi, 10
+
+.Lhuge_divide:				/* limbs /= 10^9, remainder in edx */
+	xor	edx, edx
+	mov	ecx, r8d
+2:	mov	eax, dword ptr [rsp + 4*rcx - 4]
+	div	r9d			/* (rem * 2^32 + limb) / 10^9 fits 32 bits */
+	mov	dword ptr [rsp + 4*rcx - 4], eax
+	dec	ecx
+	jnz	2b
+	mov	eax, edx
+3:	test	r8d, r8d		/* drop the limbs that became 0 */
+	jz	.Lhuge_top
+	cmp	dword ptr [rsp + 4*r8 - 4], 0
+	jne	.Lhuge_inner
+	dec	r8d
+	jmp	3b
+.Lhuge_inner:				/* more to come: exactly nine digits */
+	mov	ecx, 9
+4:	xor	edx, edx
+	div	edi
+	add	dl, '0'
+	dec	rsi
+	mov	byte ptr [rsi], dl
+	dec	ecx
+	jnz	4b
+	jmp	.Lhuge_divide
+.Lhuge_top:				/* the leading group: no leading zeros */
+	xor	edx, edx
+	div	edi
+	add	dl, '0'
+	dec	rsi
+	mov	byte ptr [rsi], dl
+	test	eax, eax
+	jnz	.Lhuge_top
+
+	test	r10d, r10d
+	jz	5f
+	dec	rsi
+	mov	byte ptr [rsi], '-'
+5:	lea	rax, [rsp + HUGE_LIMBS + HUGE_DIGITS]
+	sub	rax, rsi
+	mov	rdi, rsi
+	mov	rsi, rax
+	call	__writestr
+	release	HUGE_LIMBS + HUGE_DIGITS
+	pop_cfi r10
+	pop_cfi r9
+	pop_cfi r8
+	ret
+END(write_huge)
+
+	.section .rodata
+	.p2align 3
+ten:		.double	10.0
+million:	.double	1000000.0
+rounding_bias:	.quad	0x3EA0C6F7A0B5ED8D	/* nearest double to 5e-7 */
+two_pow_63:	.quad	0x43E0000000000000	/* 2^63: first magnitude too large */
+infinity:	.quad	0x7FF0000000000000
+text_minus_zero:	.ascii	"-0"
+text_minus_infinity:	.ascii	"-inf"
+text_nan:	.ascii	"nan"

@@ -1,0 +1,257 @@
+/*
+ * integer: signed 64-bit integers from arguments and standard input, and
+ * integers and characters to standard output.
+ *
+ * Integer text is an optional single minus sign and decimal digits, read up
+ * to the first byte that is not a digit: no white space, no plus sign, no
+ * error - text with no leading digit is 0, and numbers too large for 64 bits
+ * wrap modulo 2^64. Written integers carry no newline, padding or plus sign.
+ *
+ * Register convention: as for the whole run-time (see startup.S). Each
+ * routine below names the registers it may change; all others come back
+ * unchanged, rax included where there is no result.
+ */
+#include "bareio-asm.h"
+
+#define READ_BUFFER	24	/* __readint's buffer on the stack */
+#define READ_CAPACITY	20	/* bytes read into it; one more for the zero */
+#define WRITE_AREA	24	/* __writeint's digits; the longest text is 20 */
+
+/*
+ * __strtoint - convert integer text (module-private)
+ *
+ * In:      rax = address of a zero-terminated text, or 0
+ * Out:     rax = its value; 0 for a null address or text with no digit
+ * Changes: rax, flags
+ *
+ *	negative = (*p == '-'); p += negative;
+ *	for (value = 0; (d = *p - '0') <= 9 (unsigned); p++)
+ *		value = value * 10 + d;		// wraps
+ *	return negative ? -value : value;
+ */
+LOCAL(__strtoint)
+	test	rax, rax
+	jz	.Lstrtoint_null
+	push_cfi rcx
+	push_cfi rdx
+	push_cfi rsi
+	mov	rsi, rax		/* cursor */
+	xor	eax, eax		/* value */
+	xor	edx, edx		/* 1 when negative */
+	cmp	byte ptr [rsi], '-'
+	jne	.Lstrtoint_digits
+	inc	edx
+	inc	rsi
+.Lstrtoint_digits:
+	movzx	ecx, byte ptr [rsi]
+	sub	ecx, '0'
+	cmp	ecx, 9
+	ja	.Lstrtoint_end		/* unsigned: the zero byte, any non-digit */
+	imul	rax, rax, 10
+	add	rax, rcx
+	inc	rsi
+	jmp	.Lstrtoint_digits
+.Lstrtoint_end:
+	test	edx, edx
+	jz	1f
+	neg	rax
+1:	pop_cfi rsi
+	pop_cfi rdx
+	pop_cfi rcx
+.Lstrtoint_null:
+	ret
+END(__strtoint)
+
+/*
+ * __argvint - integer value of an argument, or the argument count
+ *
+ * In:      rdi = argument index
+ * Out:     rax = for a negative index, the number of arguments; otherwise
+ *          the value of that argument's text, 0 for an index at or past
+ *          the count
+ * Changes: rax, flags
+ */
+ENTRY(__argvint)
+	call	__startarg
+	test	rdi, rdi
+	js	1f			/* the count, as it is */
+	jmp	__strtoint		/* the text, converted (null gives 0) */
+1:	ret
+END(__argvint)
+
+/*
+ * __readint - read an integer from standard input
+ *
+ * In:      nothing
+ * Out:     rax = value of the text of one read (at most 20 bytes; the rest
+ *          waits for the next read); 0 at end of input or on a read error
+ * Changes: rax, r11, flags
+ * Stack:   24-byte read buffer
+ */
+ENTRY(__readint)
+	push_cfi rsi
+	push_cfi rdi
+	reserve	READ_BUFFER
+	mov	rdi, rsp
+	mov	esi, READ_CAPACITY
+	call	__readstr
+	test	rax, rax
+	jns	1f
+	xor	eax, eax		/* a read error reads as empty text */
+1:	mov	byte ptr [rsp + rax], 0	/* also cuts an uncounted newline */
+	mov	rax, rsp
+	call	__strtoint
+	release	READ_BUFFER
+	pop_cfi rdi
+	pop_cfi rsi
+	ret
+END(__readint)
+
+/*
+ * __writeint - write a signed integer in decimal
+ *
+ * In:      rdi = value
+ * Out:     nothing; rax is kept
+ * Changes: r11, flags
+ * Stack:   24-byte area, filled from its end
+ *
+ * The magnitude is taken as unsigned, so INT64_MIN writes as a minus sign
+ * and the digits of 2^63. Digits come two at a time from a table; the
+ * divisions by 10^8, 10^4 and 100 are multiplications by reciprocals:
+ *
+ *	u = |value|;
+ *	while (u >= 10^8) { c = u % 10^8; u /= 10^8; put 8 digits of c; }
+ *	while (u >= 100)  { put 2 digits of u % 100; u /= 100; }
+ *	put 2 digits of u if u >= 10, else 1;
+ *	put '-' if value < 0;
+ *	__writestr(first byte, length);
+ */
+ENTRY(__writeint)
+	push_cfi rax
+	push_cfi rcx
+	push_cfi rdx
+	push_cfi rsi
+	push_cfi rdi
+	push_cfi r8
+	push_cfi r9
+	reserve	WRITE_AREA
+	lea	rsi, [rsp + WRITE_AREA]	/* cursor, moving towards the start */
+	lea	r8, [rip + digit_pairs]
+	mov	rax, rdi
+	neg	rax
+	cmovs	rax, rdi		/* u = |value|; INT64_MIN stays 2^63 */
+	cmp	rax, 100000000
+	jb	.Lwriteint_head
+
+.Lwriteint_chunk:			/* u >= 10^8: its last 8 digits */
+	mov	rcx, rax
+	movabs	rax, 0xABCC77118461CEFD
+	mul	rcx
+	shr	rdx, 26			/* q = u / 10^8 */
+	imul	rax, rdx, 100000000
+	sub	rcx, rax		/* c = u % 10^8 */
+	mov	rax, rdx		/* u = q */
+	imul	rdi, rcx, 0x68DB8BAD
+	shr	rdi, 44			/* hi = c / 10^4 (exact for c < 10^8) */
+	imul	edx, edi, 10000
+	sub	ecx, edx		/* lo = c % 10^4 */
+	imul	edx, ecx, 5243
+	shr	edx, 19			/* lo / 100 (exact below 10^4) */
+	imul	r9d, edx, 100
+	sub	ecx, r9d		/* lo % 100 */
+	movzx	ecx, word ptr [r8 + 2*rcx]
+	mov	word ptr [rsi - 2], cx
+	movzx	edx, word ptr [r8 + 2*rdx]
+	mov	word ptr [rsi - 4], dx
+	imul	edx, edi, 5243
+	shr	edx, 19			/* hi / 100 */
+	imul	r9d, edx, 100
+	sub	edi, r9d		/* hi % 100 */
+	movzx	edi, word ptr [r8 + 2*rdi]
+	mov	word ptr [rsi - 6], di
+	movzx	edx, word ptr [r8 + 2*rdx]
+	mov	word ptr [rsi - 8], dx
+	sub	rsi, 8
+	cmp	rax, 100000000
+	jae	.Lwriteint_chunk
+
+.Lwriteint_head:			/* u < 10^8: two digits at a time */
+	cmp	eax, 100
+	jb	.Lwriteint_last
+1:	imul	rcx, rax, 0x51EB851F
+	shr	rcx, 37			/* q = u / 100 (exact for 32 bits) */
+	imul	edx, ecx, 100
+	sub	eax, edx		/* u % 100 */
+	movzx	edx, word ptr [r8 + 2*rax]
+	sub	rsi, 2
+	mov	word ptr [rsi], dx
+	mov	eax, ecx
+	cmp	eax, 100
+	jae	1b
+.Lwriteint_last:			/* u < 100: its one or two digits */
+	cmp	eax, 10
+	jb	1f
+	movzx	edx, word ptr [r8 + 2*rax]
+	sub	rsi, 2
+	mov	word ptr [rsi], dx
+	jmp	2f
+1:	add	eax, '0'
+	dec	rsi
+	mov	byte ptr [rsi], al
+2:	cmp	qword ptr [rsp + WRITE_AREA + 16], 0	/* the saved rdi: value */
+	jge	3f
+	dec	rsi
+	mov	byte ptr [rsi], '-'
+3:	lea	rax, [rsp + WRITE_AREA]
+	sub	rax, rsi
+	mov	rdi, rsi
+	mov	rsi, rax
+	call	__writestr
+	release	WRITE_AREA
+	pop_cfi r9
+	pop_cfi r8
+	pop_cfi rdi
+	pop_cfi rsi
+	pop_cfi rdx
+	pop_cfi rcx
+	pop_cfi rax
+	ret
+END(__writeint)
+
+/*
+ * __writechr - write the bytes of a character code
+ *
+ * In:      rdi = code: its bytes, least significant first, up to the first
+ *          zero byte (a value from 1 to 255 is one character)
+ * Out:     nothing; rax is kept
+ * Changes: r11, flags
+ *
+ * 0 writes nothing (a write of zero bytes); a code with no zero byte
+ * writes its eight bytes and no more.
+ */
+ENTRY(__writechr)
+	push_cfi rsi
+	push_cfi rdi			/* the code, now in memory, low byte first */
+	xor	esi, esi
+1:	cmp	byte ptr [rsp + rsi], 0
+	je	2f
+	inc	esi
+	cmp	esi, 8
+	jb	1b
+2:	mov	rdi, rsp		/* a count of 0 writes zero bytes: the text */
+	call	__writestr		/* at rsp then starts with its zero byte */
+	pop_cfi rdi
+	pop_cfi rsi
+	ret
+END(__writechr)
+
+	.section .rodata
+	.type digit_pairs, @object
+	.size digit_pairs, 200
+/* "00" "01" ... "99": the two digits of every value below 100. */
+digit_pairs:
+	.irpc tens, 0123456789
+	.irpc ones, 0123456789
+	.ascii	"\tens\ones"
+	.endr
+	.endr

@@ -1,0 +1,169 @@
+/*
+ * startup: process start-up and exit, argument access, console text I/O.
+ *
+ * A program linked with this module starts in its own two-line entry code,
+ * which calls __start with the address of its main routine; __start records
+ * where the kernel's start-up block lies, runs main and ends the process with
+ * main's result. Main then reaches its arguments through __startarg and does
+ * console I/O through __readstr and __writestr, each one system call on
+ * standard input or standard output, nothing buffered.
+ *
+ * Register convention of every routine of the run-time: arguments in rdi and
+ * rsi (a double in xmm0), result in rax (a double in xmm0). Every other
+ * general and vector register comes back unchanged, except r11 in routines
+ * that enter the kernel; the status flags are not kept. The routines make no
+ * demand on stack alignment, so they can be called from assembly at any
+ * depth and, since they keep more than the System V ABI asks, from C and C++
+ * as ordinary functions.
+ */
+#include "bareio-asm.h"
+
+	.data
+	.p2align 3
+	.type __start_stack, @object
+	.size __start_stack, 8
+/* Address of the start-up block (argc, argv[0..argc-1], 0, envp...), set
+   once by __start; 0 while the program has not started through it. */
+__start_stack:
+	.quad	0
+
+/*
+ * __start - run the program's main routine and exit with its result
+ *
+ * In:      rdi = address of main; reached by a call made with rsp at its
+ *          value at process entry (the return address lies right below argc)
+ * Out:     does not return
+ *
+ * Main is entered with rsp 8 mod 16 (as after any call from an aligned
+ * stack), rax = 0, rdi = its own address, and no other arguments. Its rax is
+ * the exit status; the kernel keeps the low 8 bits.
+ */
+ENTRY(__start)
+	.cfi_undefined rip		/* the outermost frame: unwinding ends here */
+	add	rsp, 8			/* drop our return address: rsp -> argc */
+	mov	qword ptr [rip + __start_stack], rsp
+	xor	eax, eax
+	call	rdi
+	mov	rdi, rax		/* main's result is the status */
+	mov	eax, SYS_exit
+	syscall
+	ud2				/* not reached */
+END(__start)
+
+/*
+ * __startarg - argument text or argument count
+ *
+ * In:      rdi = argument index (signed 64-bit; 0 is the first argument
+ *          after the program name)
+ * Out:     rax = for a negative index, the number of arguments after the
+ *          program name; otherwise the address of that argument's
+ *          zero-terminated text, or 0 when the index is at or past the count
+ * Changes: rax, flags
+ *
+ * Before __start has run there are no arguments: the count is 0 and every
+ * text address is 0. The environment is never handed out as an argument.
+ */
+ENTRY(__startarg)
+	mov	rax, qword ptr [rip + __start_stack]
+	test	rax, rax
+	jz	.Lstartarg_done		/* not started: count 0, no texts */
+	mov	rax, qword ptr [rax]	/* argc, the program name included */
+	dec	rax			/* count of arguments after it */
+	test	rdi, rdi
+	js	.Lstartarg_done		/* negative index: the count */
+	cmp	rdi, rax
+	jge	.Lstartarg_none		/* signed: index at or past the count */
+	mov	rax, qword ptr [rip + __start_stack]
+	mov	rax, qword ptr [rax + 8*rdi + 16]	/* argv[index + 1] */
+.Lstartarg_done:
+	ret
+.Lstartarg_none:
+	xor	eax, eax
+	ret
+END(__startarg)
+
+/*
+ * __readstr - one read of standard input
+ *
+ * In:      rdi = buffer, rsi = capacity in bytes
+ * Out:     rax = number of bytes read, less one when the last byte read is
+ *          a newline (the newline stays in the buffer, uncounted); 0 at end
+ *          of input; a negative kernel error code, unchanged, on failure
+ * Changes: rax, r11, flags
+ *
+ * Exactly one read system call: a terminal hands over at most one line,
+ * a pipe or file what is there, up to the capacity; the rest waits for
+ * the next call. No zero byte is stored; a caller that wants one reserves
+ * a byte more than the capacity and stores it at the count.
+ */
+ENTRY(__readstr)
+	push_cfi rdi
+	push_cfi rsi
+	push_cfi rdx
+	mov	rdx, rsi		/* read(STDIN, buffer, capacity) */
+	mov	rsi, rdi
+	mov	edi, STDIN
+	mov	eax, SYS_read
+	kernel_call
+	test	rax, rax
+	jle	1f			/* end of input or error: as it is */
+	cmp	byte ptr [rsi + rax - 1], 10
+	jne	1f
+	dec	rax			/* uncount the final newline */
+1:	pop_cfi rdx
+	pop_cfi rsi
+	pop_cfi rdi
+	ret
+END(__readstr)
+
+/*
+ * __writestr - write a text to standard output
+ *
+ * In:      rdi = text, rsi = length in bytes, or 0 for a zero-terminated
+ *          text (whose zero byte is not written)
+ * Out:     nothing; rax is kept
+ * Changes: r11, flags (the direction flag is not touched)
+ *
+ * Normally one write system call. A short write is continued and a write
+ * interrupted by a signal is retried, until every byte is out or the kernel
+ * reports another error (or accepts no byte at all), which ends the call
+ * silently. An empty text still makes one write of zero bytes.
+ */
+ENTRY(__writestr)
+	push_cfi rax
+	push_cfi rdx
+	push_cfi rsi
+	push_cfi rdi
+	mov	rdx, rsi
+	test	rdx, rdx
+	jnz	.Lwritestr_out
+	/* Length 0: count the bytes before the zero byte. */
+	mov	rdx, rdi
+1:	cmp	byte ptr [rdx], 0
+	je	2f
+	inc	rdx
+	jmp	1b
+2:	sub	rdx, rdi
+
+.Lwritestr_out:
+	mov	rsi, rdi		/* write(STDOUT, text, length) */
+.Lwritestr_again:
+	mov	edi, STDOUT
+	mov	eax, SYS_write
+	kernel_call
+	cmp	rax, rdx
+	je	.Lwritestr_done		/* the usual case: all of it */
+	cmp	rax, -EINTR
+	je	.Lwritestr_again	/* interrupted before any byte: retry */
+	test	rax, rax
+	jle	.Lwritestr_done		/* an error, or no progress: give up */
+	add	rsi, rax		/* short write: carry on with the rest */
+	sub	rdx, rax
+	jmp	.Lwritestr_again
+.Lwritestr_done:
+	pop_cfi rdi
+	pop_cfi rsi
+	pop_cfi rdx
+	pop_cfi rax
+	ret
+END(__writestr)

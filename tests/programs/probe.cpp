@@ -1,0 +1,118 @@
+// probe: a program on the run-time, with no C library, that the end-to-end
+// tests drive through its arguments. The first argument names what to do:
+//
+//   args ...       "count=N", then each argument as "[text]", then what the
+//                  index past the end, index -2 and INT64_MIN give
+//   status N       ends with status N
+//   readstr CAP    reads until end of input, a line per read: "n:bytes"
+//   readint K      K reads with __readint, a value per line
+//   readdec K      K reads with __readdec, a value per line
+//   argvint ...    each argument through __argvint, then the index past end
+//   argvdec ...    each argument through __argvdec, then past end and -1
+
+#include <bareio.h>
+
+asm(R"(
+    .text
+    .globl _start
+_start:
+    lea probe_main(%rip), %rdi
+    call __start
+)");
+
+namespace {
+
+bool same(const char *a, const char *b)
+{
+    while (*a && *a == *b)
+        ++a, ++b;
+    return *a == *b;
+}
+
+void line(const char *text)
+{
+    __writestr(text, 0);
+    __writechr('\n');
+}
+
+void labelled(const char *label, int64_t value)
+{
+    __writestr(label, 0);
+    __writeint(value);
+    __writechr('\n');
+}
+
+}  // namespace
+
+extern "C" int probe_main()
+{
+    const int64_t count = __startarg(-1);
+    const char *command = reinterpret_cast<const char *>(__startarg(0));
+    if (!command)
+        return 100;
+
+    if (same(command, "args")) {
+        labelled("count=", count);
+        for (int64_t i = 0; i < count; ++i) {
+            __writechr('[');
+            __writestr(reinterpret_cast<const char *>(__startarg(i)), 0);
+            line("]");
+        }
+        labelled("past=", __startarg(count));
+        labelled("minus2=", __startarg(-2));
+        labelled("min=", __startarg(INT64_MIN));
+        return 0;
+    }
+    if (same(command, "status"))
+        return static_cast<int>(__argvint(1));
+    if (same(command, "readstr")) {
+        char buffer[4096];
+        const int64_t capacity = __argvint(1);
+        for (;;) {
+            const int64_t n = __readstr(buffer, capacity);
+            __writeint(n);
+            __writechr(':');
+            if (n > 0)
+                __writestr(buffer, n);
+            __writechr('\n');
+            if (n <= 0)
+                return 0;
+        }
+    }
+    if (same(command, "readint")) {
+        for (int64_t k = __argvint(1); k > 0; --k) {
+            __writeint(__readint());
+            __writechr('\n');
+        }
+        return 0;
+    }
+    if (same(command, "readdec")) {
+        for (int64_t k = __argvint(1); k > 0; --k) {
+            __writedec(__readdec());
+            __writechr('\n');
+        }
+        return 0;
+    }
+    if (same(command, "argvint")) {
+        for (int64_t i = 1; i < count; ++i) {
+            __writeint(__argvint(i));
+            __writechr('\n');
+        }
+        labelled("past=", __argvint(count));
+        return 0;
+    }
+    if (same(command, "argvdec")) {
+        for (int64_t i = 1; i < count; ++i) {
+            __writedec(__argvdec(i));
+            __writechr('\n');
+        }
+        __writestr("past=", 0);
+        __writedec(__argvdec(count));
+        __writestr("\nminus1=", 0);
+        __writedec(__argvdec(-1));
+        __writechr('\n');
+        return 0;
+    }
+    line("unknown command");
+    return 101;
+}

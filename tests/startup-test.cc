@@ -1,0 +1,361 @@
+// startup: start-up and exit, argument access, text input and output.
+//
+// In-process the routines are called as C functions and through the
+// register-contract trampoline; __start itself runs in forked children on a
+// hand-made start-up block, and end to end in programs started by the kernel.
+#include "contract.h"
+#include "process.h"
+#include "redirect.h"
+
+#include <bareio.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern "C" [[noreturn]] void bareio_enter(void *block, int (*main_routine)());
+
+namespace {
+
+using support::Input;
+using support::run;
+
+// ---- __startarg before __start ---------------------------------------------
+
+TEST(Startarg, BeforeStartThereAreNoArguments)
+{
+    for (int64_t index : {int64_t{-1}, int64_t{-2}, INT64_MIN, int64_t{0}, int64_t{1}, INT64_MAX})
+        EXPECT_EQ(__startarg(index), 0) << "index " << index;
+}
+
+// ---- __start and __startarg on a hand-made start-up block -------------------
+
+// Runs main_routine through __start in a child whose start-up block, laid
+// as the kernel lays it (argc, argv[], 0, envp[], 0), holds args (the
+// program name first); returns the child's exit status.
+int start_child(std::vector<const char *> args, int (*main_routine)())
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        static char stack[1 << 18] __attribute__((aligned(16)));
+        auto *top = reinterpret_cast<uintptr_t *>(stack + sizeof stack);
+        const std::size_t words = 1 + args.size() + 1 + 2;  // argc, argv, 0, one env, 0
+        uintptr_t *block = top - ((words + 1) & ~std::size_t{1});  // 16-byte aligned
+        std::size_t w = 0;
+        block[w++] = args.size();
+        for (const char *arg : args)
+            block[w++] = reinterpret_cast<uintptr_t>(arg);
+        block[w++] = 0;
+        block[w++] = reinterpret_cast<uintptr_t>("HOME=/nowhere");
+        block[w++] = 0;
+        bareio_enter(block, main_routine);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int main_three_arguments()
+{
+    // Program name, "a", "" : two arguments; the environment stays hidden.
+    if (__startarg(-1) != 2 || __startarg(-2) != 2 || __startarg(INT64_MIN) != 2)
+        return 1;
+    if (std::strcmp(reinterpret_cast<const char *>(__startarg(0)), "a") != 0)
+        return 2;
+    if (std::strcmp(reinterpret_cast<const char *>(__startarg(1)), "") != 0)
+        return 3;
+    if (__startarg(2) != 0 || __startarg(3) != 0 || __startarg(INT64_MAX) != 0)
+        return 4;
+    // The contract of the started path: only rax may change.
+    for (int64_t index : {-1, 0, 1, 2}) {
+        for (bool misaligned : {false, true}) {
+            const support::Contract contract{reinterpret_cast<const void *>(&__startarg), uint64_t(index), 0,
+                                             false, 0, support::bit(support::RAX)};
+            if (!support::check_contract(contract, misaligned, 7 + index).violations.empty())
+                return 5;
+        }
+    }
+    return 42;
+}
+
+int main_name_only() { return __startarg(-1) == 0 && __startarg(0) == 0 ? 0 : 1; }
+int main_returns_513() { return 513; }
+
+TEST(Start, RunsMainOnTheBlockAndExitsWithItsResult)
+{
+    EXPECT_EQ(start_child({"prog", "a", ""}, main_three_arguments), 42);
+    EXPECT_EQ(start_child({"prog"}, main_name_only), 0);
+    EXPECT_EQ(start_child({"prog"}, main_returns_513), 1);  // the kernel keeps 8 bits
+}
+
+// ---- __readstr ----------------------------------------------------------------
+
+struct ReadCase {
+    const char *name;
+    std::string input;
+    Input how;
+    uint64_t capacity;
+    std::vector<int64_t> counts;     // one read after another
+    std::vector<std::string> texts;  // the counted bytes of each read
+};
+
+void PrintTo(const ReadCase &c, std::ostream *os) { *os << c.name; }
+
+class Readstr : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(Readstr, CountsEachRead)
+{
+    const auto &c = GetParam();
+    support::StdinFeed feed(c.input, c.how);
+    for (std::size_t i = 0; i < c.counts.size(); ++i) {
+        char buffer[64];
+        std::memset(buffer, 0xAA, sizeof buffer);
+        const int64_t n = __readstr(buffer, c.capacity);
+        ASSERT_EQ(n, c.counts[i]) << "read " << i;
+        if (n > 0) {
+            EXPECT_EQ(std::string(buffer, n), c.texts[i]) << "read " << i;
+        }
+        EXPECT_EQ(static_cast<unsigned char>(buffer[c.capacity]), 0xAA) << "wrote past the capacity";
+    }
+}
+
+const std::string digits25 = "1234567890123456789012345";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Readstr,
+    testing::Values(
+        ReadCase{"terminal_line", "hello\n", Input::Terminal, 20, {5}, {"hello"}},
+        ReadCase{"terminal_one_line_a_read", "12\n34\n\x04", Input::Terminal, 20, {2, 2, 0}, {"12", "34", ""}},
+        ReadCase{"no_newline_then_end", "hello", Input::File, 20, {5, 0}, {"hello", ""}},
+        ReadCase{"end_of_input", "", Input::File, 20, {0, 0}, {"", ""}},
+        ReadCase{"carriage_return_kept", "12\r\n", Input::File, 20, {3}, {"12\r"}},
+        ReadCase{"capacity_then_rest", digits25, Input::Pipe, 20, {20, 5, 0},
+                 {digits25.substr(0, 20), digits25.substr(20), ""}},
+        ReadCase{"two_lines_one_read", "12\n34\n", Input::Pipe, 20, {5, 0}, {"12\n34", ""}},
+        ReadCase{"lone_newline", "\n", Input::File, 20, {0, 0}, {"", ""}},
+        ReadCase{"newline_only_at_the_end_counts", "a\nb", Input::File, 20, {3}, {"a\nb"}},
+        ReadCase{"capacity_zero", "abc", Input::File, 0, {0}, {""}},
+        ReadCase{"closed", "", Input::Closed, 20, {-EBADF}, {""}},
+        ReadCase{"directory", "", Input::Directory, 20, {-EISDIR}, {""}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Readstr, LeavesTheNewlineInTheBuffer)
+{
+    support::StdinFeed feed("hello\n", Input::Terminal);
+    char buffer[8];
+    std::memset(buffer, 0xAA, sizeof buffer);
+    ASSERT_EQ(__readstr(buffer, 7), 5);
+    EXPECT_EQ(std::string(buffer, 6), "hello\n");
+    EXPECT_EQ(static_cast<unsigned char>(buffer[6]), 0xAA);  // no zero byte stored
+}
+
+// ---- __writestr -----------------------------------------------------------------
+
+struct WriteCase {
+    const char *name;
+    std::string text;  // the bytes in memory, a zero byte after them
+    uint64_t length;
+    std::string written;
+};
+
+void PrintTo(const WriteCase &c, std::ostream *os) { *os << c.name; }
+
+class Writestr : public testing::TestWithParam<WriteCase> {};
+
+TEST_P(Writestr, WritesTheRightBytes)
+{
+    const auto &c = GetParam();
+    support::StdoutCapture capture;
+    __writestr(c.text.c_str(), c.length);
+    EXPECT_EQ(capture.text(), c.written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Writestr,
+    testing::Values(WriteCase{"length_cuts", "hello", 3, "hel"}, WriteCase{"zero_terminated", "hello", 0, "hello"},
+                    WriteCase{"empty", "", 0, ""}, WriteCase{"zero_bytes_inside", std::string("a\0b", 3), 3,
+                                                             std::string("a\0b", 3)},
+                    WriteCase{"stops_at_zero", std::string("ab\0cd", 5), 0, "ab"},
+                    WriteCase{"high_bytes", "\xff\x80\x01", 0, "\xff\x80\x01"},
+                    WriteCase{"large", std::string(1 << 20, 'x'), 0, std::string(1 << 20, 'x')}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Writestr, AWriteErrorEndsTheCallQuietly)
+{
+    support::StdoutClosed closed;
+    __writestr("lost", 0);
+    __writestr("lost", 4);
+    SUCCEED();
+}
+
+volatile sig_atomic_t interruptions = 0;
+void count_interruption(int) { interruptions = interruptions + 1; }
+
+// A write into a pipe that a slow reader drains, under a 1 ms interval
+// timer with no SA_RESTART: the kernel ends it early again and again (a
+// short count, or EINTR before any byte). Every byte must still arrive.
+TEST(Writestr, ContinuesShortAndInterruptedWrites)
+{
+    const std::size_t size = 4 << 20;
+    std::string data(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        data[i] = static_cast<char>('a' + (i * 7 + i / 4096) % 26);
+
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(ends[0]);
+        dup2(ends[1], 1);
+        struct sigaction action {};
+        action.sa_handler = count_interruption;  // no SA_RESTART
+        sigaction(SIGALRM, &action, nullptr);
+        itimerval every_ms{{0, 1000}, {0, 1000}};
+        setitimer(ITIMER_REAL, &every_ms, nullptr);
+        __writestr(data.data(), size);
+        itimerval off{};
+        setitimer(ITIMER_REAL, &off, nullptr);
+        _exit(interruptions > 0 ? 0 : 3);
+    }
+    close(ends[1]);
+    std::string received;
+    char buffer[16384];
+    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) != 0;) {
+        if (n > 0)
+            received.append(buffer, n);
+        usleep(50);
+    }
+    close(ends[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "no interruption happened: " << status;
+    EXPECT_EQ(received.size(), size);
+    EXPECT_TRUE(received == data);
+}
+
+// ---- register contract -------------------------------------------------------
+
+using support::bit;
+using support::Gpr;
+
+TEST(Contract, StartargChangesOnlyRax)
+{
+    for (uint64_t index : {uint64_t(-1), uint64_t(0), uint64_t(5)})
+        for (bool misaligned : {false, true})
+            EXPECT_EQ(support::check_contract({reinterpret_cast<const void *>(&__startarg), index, 0, false, 0,
+                                               bit(support::RAX)},
+                                              misaligned, index + misaligned)
+                          .violations,
+                      "");
+}
+
+TEST(Contract, ReadstrChangesOnlyRaxAndR11)
+{
+    char buffer[32];
+    for (bool misaligned : {false, true}) {
+        support::StdinFeed feed("hello\n");
+        const auto outcome = support::check_contract(
+            {reinterpret_cast<const void *>(&__readstr), reinterpret_cast<uint64_t>(buffer), 20, false, 0,
+             bit(support::RAX) | bit(support::R11)},
+            misaligned, 11 + misaligned);
+        EXPECT_EQ(outcome.violations, "");
+        EXPECT_EQ(outcome.out.gpr[support::RAX], 5u);
+    }
+}
+
+TEST(Contract, WritestrChangesOnlyR11)
+{
+    const char *text = "hello";
+    for (uint64_t length : {uint64_t(0), uint64_t(3)})
+        for (bool misaligned : {false, true}) {
+            support::StdoutCapture capture;
+            const auto outcome = support::check_contract(
+                {reinterpret_cast<const void *>(&__writestr), reinterpret_cast<uint64_t>(text), length, false, 0,
+                 bit(support::R11)},
+                misaligned, 21 + length + misaligned);
+            EXPECT_EQ(capture.text(), length ? "hel" : "hello");
+            EXPECT_EQ(outcome.violations, "");
+        }
+}
+
+// ---- end to end: programs started by the kernel ----------------------------
+
+struct E2eCase {
+    const char *name;
+    std::vector<std::string> args;  // after the program
+    std::string input;
+    Input how;
+    std::string out;
+    int status;
+};
+
+void PrintTo(const E2eCase &c, std::ostream *os) { *os << c.name; }
+
+class EndToEnd : public testing::TestWithParam<E2eCase> {};
+
+TEST_P(EndToEnd, Runs)
+{
+    const auto &c = GetParam();
+    std::vector<std::string> argv = {PROBE};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const auto result = run(argv, c.input, c.how);
+    EXPECT_EQ(result.out, c.out);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_FALSE(result.timed_out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Probe, EndToEnd,
+    testing::Values(
+        E2eCase{"args_a_b", {"args", "a", "b"}, "", Input::Pipe,
+                "count=3\n[args]\n[a]\n[b]\npast=0\nminus2=3\nmin=3\n", 0},
+        E2eCase{"args_empty_argument", {"args", ""}, "", Input::Pipe,
+                "count=2\n[args]\n[]\npast=0\nminus2=2\nmin=2\n", 0},
+        E2eCase{"status_3", {"status", "3"}, "", Input::Pipe, "", 3},
+        E2eCase{"status_256", {"status", "256"}, "", Input::Pipe, "", 0},
+        E2eCase{"status_255", {"status", "255"}, "", Input::Pipe, "", 255},
+        E2eCase{"status_513", {"status", "513"}, "", Input::Pipe, "", 1},
+        E2eCase{"read_terminal_lines", {"readstr", "20"}, "hello\nworld\n\x04", Input::Terminal,
+                "5:hello\n5:world\n0:\n", 0},
+        E2eCase{"read_no_newline", {"readstr", "20"}, "hello", Input::File, "5:hello\n0:\n", 0},
+        E2eCase{"read_end_of_input", {"readstr", "20"}, "", Input::Pipe, "0:\n", 0},
+        E2eCase{"read_crlf", {"readstr", "20"}, "12\r\n", Input::File, "3:12\r\n0:\n", 0},
+        E2eCase{"read_capacity", {"readstr", "20"}, "1234567890123456789012345", Input::File,
+                "20:12345678901234567890\n5:12345\n0:\n", 0},
+        E2eCase{"read_pipe_two_lines", {"readstr", "20"}, "12\n34\n", Input::File, "5:12\n34\n0:\n", 0},
+        E2eCase{"read_closed", {"readstr", "20"}, "", Input::Closed, "-9:\n", 0},
+        E2eCase{"read_directory", {"readstr", "20"}, "", Input::Directory, "-21:\n", 0}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(EndToEnd, MainIsEnteredAsAfterACallWithRaxZeroAndRdiItself)
+{
+    for (const std::vector<std::string> &argv : {std::vector<std::string>{ENTRY_STATE},
+                                                 std::vector<std::string>{ENTRY_STATE, "x", "yz"}}) {
+        const auto result = run(argv);
+        EXPECT_EQ(result.status, 0) << "findings (see entry-state.S): " << result.status;
+    }
+}
+
+TEST(EndToEnd, ArgsExamplesWriteEachArgumentAndExitWithTheCount)
+{
+    std::vector<std::string> programs = {EXAMPLES "/args_gas"};
+#ifdef HAVE_NASM
+    programs.push_back(EXAMPLES "/args_nasm");
+#endif
+    for (const auto &program : programs) {
+        auto result = run({program});
+        EXPECT_EQ(result.out, "") << program;
+        EXPECT_EQ(result.status, 0) << program;
+        result = run({program, "one", "", "three"});
+        EXPECT_EQ(result.out, "one\n\nthree\n") << program;
+        EXPECT_EQ(result.status, 3) << program;
+    }
+}
+
+}  // namespace

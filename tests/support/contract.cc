@@ -1,0 +1,59 @@
+#include "contract.h"
+
+#include <cstring>
+#include <sstream>
+
+namespace support {
+namespace {
+
+const char *const gpr_names[16] = {"rax", "rbx", "rcx", "rdx", "rsi", "rdi", "rbp", "rsp",
+                                   "r8",  "r9",  "r10", "r11", "r12", "r13", "r14", "r15"};
+
+uint64_t splitmix(uint64_t &state)
+{
+    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+constexpr uint64_t direction_flag = 1u << 10;
+
+}  // namespace
+
+Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
+{
+    Registers in{};
+    for (auto &value : in.gpr)
+        value = splitmix(seed);
+    for (auto &lanes : in.xmm)
+        for (auto &lane : lanes)
+            lane = splitmix(seed);
+    in.gpr[RDI] = contract.rdi;
+    in.gpr[RSI] = contract.rsi;
+    if (contract.pass_xmm0)
+        std::memcpy(&in.xmm[0][0], &contract.xmm0, sizeof contract.xmm0);
+
+    Outcome outcome{};
+    bareio_checked_call(contract.routine, &in, &outcome.out, misaligned);
+
+    std::ostringstream report;
+    report << std::hex;
+    const unsigned may_change = contract.changes_gpr | bit(RSP);
+    for (int reg = 0; reg < 16; ++reg)
+        if (!(may_change & (1u << reg)) && in.gpr[reg] != outcome.out.gpr[reg])
+            report << gpr_names[reg] << " changed 0x" << in.gpr[reg] << " -> 0x" << outcome.out.gpr[reg]
+                   << "; ";
+    if (outcome.out.gpr[RSP] != 0)
+        report << "rsp moved by 0x" << outcome.out.gpr[RSP] << "; ";
+    for (int reg = 0; reg < 16; ++reg)
+        if (!(contract.changes_xmm & (1u << reg)) &&
+            std::memcmp(in.xmm[reg], outcome.out.xmm[reg], sizeof in.xmm[reg]) != 0)
+            report << "xmm" << std::dec << reg << std::hex << " changed; ";
+    if (outcome.out.rflags & direction_flag)
+        report << "direction flag set; ";
+    outcome.violations = report.str();
+    return outcome;
+}
+
+}  // namespace support

@@ -1,0 +1,46 @@
+// Register-contract checks: a run-time routine is called through an
+// assembly trampoline that fills every general register (but rsp) and every
+// xmm register with distinct random-looking values, calls it with the
+// stack pointer 0 or 8 modulo 16, and records every register afterwards.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace support {
+
+enum Gpr { RAX, RBX, RCX, RDX, RSI, RDI, RBP, RSP, R8, R9, R10, R11, R12, R13, R14, R15 };
+
+struct Registers {
+    uint64_t gpr[16];       // in Gpr order; gpr[RSP] out: rsp drift after return
+    uint64_t xmm[16][2];
+    uint64_t rflags;        // out only
+};
+
+extern "C" void bareio_checked_call(const void *routine, const Registers *in, Registers *out,
+                                    uint64_t misaligned);
+
+// What a call passes and what it may change.
+struct Contract {
+    const void *routine;
+    uint64_t rdi = 0, rsi = 0;
+    bool pass_xmm0 = false;
+    double xmm0 = 0.0;
+    unsigned changes_gpr = 0;  // bits 1 << Gpr that may change
+    unsigned changes_xmm = 0;  // bits 1 << n for xmm n that may change
+};
+
+constexpr unsigned bit(Gpr reg) { return 1u << reg; }
+
+struct Outcome {
+    std::string violations;  // empty when the contract holds; else names each register
+    Registers out;           // what came back from the last call
+};
+
+// Calls the routine once at the given alignment (rsp mod 16 at the call is
+// 8 * misaligned) with fresh register contents drawn from seed, and names
+// every register outside the allowed set that changed, a moved stack
+// pointer, and a set direction flag.
+Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed);
+
+}  // namespace support

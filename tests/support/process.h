@@ -1,0 +1,61 @@
+// Running a program under test as a child process: its arguments, what its
+// standard input is, and what it writes, with a deadline on everything.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace support {
+
+// What the child's standard input is.
+enum class Input {
+    Pipe,       // a pipe the test writes to (and then closes)
+    File,       // a regular file holding the bytes
+    Terminal,   // a pseudo-terminal in canonical mode, echo off: one line a read
+    Closed,     // descriptor 0 not open: reads fail with EBADF
+    Directory,  // a directory: reads fail with EISDIR
+};
+
+struct Result {
+    std::string out;
+    std::string err;
+    int status = -1;        // the exit status, or 128 + the signal that ended it
+    bool timed_out = false;
+};
+
+using Millis = std::chrono::milliseconds;
+
+// A running child, for tests that hold a dialogue with it.
+class Process {
+public:
+    Process(const std::vector<std::string> &argv, Input how = Input::Pipe,
+            const std::string &input = {});
+    ~Process();
+    Process(const Process &) = delete;
+    Process &operator=(const Process &) = delete;
+
+    // Sends bytes to the child's input (a pipe or terminal).
+    void send(const std::string &bytes);
+    // Reads output until it holds text or the time is up; true if found.
+    bool expect(const std::string &text, Millis timeout);
+    // Closes the input, collects the rest of the output and the status;
+    // a child still running after timeout is killed.
+    Result finish(Millis timeout);
+
+    const std::string &out() const { return result_.out; }
+
+private:
+    bool pump(Millis timeout);  // one round of reading; false when both ends closed
+    pid_t pid_ = -1;
+    int in_ = -1, out_ = -1, err_ = -1;
+    bool terminal_ = false;  // the input is kept open until the end
+    Result result_;
+};
+
+// Runs argv to the end with input on standard input.
+Result run(const std::vector<std::string> &argv, const std::string &input = {},
+           Input how = Input::Pipe, Millis timeout = Millis(10000));
+
+}  // namespace support
