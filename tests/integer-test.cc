@@ -1,0 +1,278 @@
+// integer: integer text to value, integers and characters to output.
+#include "contract.h"
+#include "process.h"
+#include "redirect.h"
+
+#include <bareio.h>
+
+#include <charconv>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using support::bit;
+using support::Input;
+using support::run;
+
+// ---- text to value: __readint in-process, __argvint end to end -------------
+
+struct Conversion {
+    const char *name;
+    std::string text;
+    int64_t value;
+};
+
+void PrintTo(const Conversion &c, std::ostream *os) { *os << c.name; }
+
+const std::vector<Conversion> conversions = {
+    {"plain", "123", 123},
+    {"negative", "-45", -45},
+    {"stops_at_letter", "12abc", 12},
+    {"letters", "abc", 0},
+    {"empty", "", 0},
+    {"lone_minus", "-", 0},
+    {"double_minus", "--5", 0},
+    {"leading_space", " 7", 0},
+    {"plus_sign", "+7", 0},
+    {"leading_zeros", "007", 7},
+    {"max", "9223372036854775807", INT64_MAX},
+    {"max_plus_one_wraps", "9223372036854775808", INT64_MIN},
+    {"min", "-9223372036854775808", INT64_MIN},
+    {"two_to_64_wraps_to_0", "18446744073709551616", 0},
+    {"two_to_64_less_1_is_minus_1", "18446744073709551615", -1},
+    {"high_byte_stops", "1\x80" "2", 1},
+    {"high_byte_first", "\xb1", 0},  // 0xB1 - '0' is no digit as an unsigned byte
+    {"minus_zero", "-0", 0},
+    {"slash_and_colon", "/:", 0},  // the bytes either side of the digits
+};
+
+class Readint : public testing::TestWithParam<Conversion> {};
+
+TEST_P(Readint, ConvertsOneRead)
+{
+    support::StdinFeed feed(GetParam().text + "\n");
+    EXPECT_EQ(__readint(), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, Readint, testing::ValuesIn(conversions),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Argvint, ConvertsEveryTextAsAnArgument)
+{
+    std::vector<std::string> argv = {PROBE, "argvint"};
+    std::string expected;
+    for (const auto &c : conversions) {
+        argv.push_back(c.text);
+        expected += std::to_string(c.value) + "\n";
+    }
+    expected += "past=0\n";  // the index past the last argument
+    const auto result = run(argv);
+    EXPECT_EQ(result.out, expected);
+    EXPECT_EQ(result.status, 0);
+}
+
+TEST(Argvint, BeforeStartCountsNothingAndConvertsNothing)
+{
+    EXPECT_EQ(__argvint(-1), 0);
+    EXPECT_EQ(__argvint(0), 0);
+    EXPECT_EQ(__argvint(7), 0);
+}
+
+// ---- __readint: lines, ends and errors -------------------------------------
+
+struct ReadCase {
+    const char *name;
+    std::string input;
+    Input how;
+    std::vector<int64_t> values;  // one __readint after another
+};
+
+void PrintTo(const ReadCase &c, std::ostream *os) { *os << c.name; }
+
+class ReadintSequence : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadintSequence, ReadsEachValue)
+{
+    const auto &c = GetParam();
+    support::StdinFeed feed(c.input, c.how);
+    for (std::size_t i = 0; i < c.values.size(); ++i)
+        EXPECT_EQ(__readint(), c.values[i]) << "read " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReadintSequence,
+    testing::Values(ReadCase{"terminal_line", "42\n", Input::Terminal, {42}},
+                    ReadCase{"terminal_lines", "42\n-7\n\x04", Input::Terminal, {42, -7, 0}},
+                    ReadCase{"crlf", "42\r\n", Input::File, {42, 0}},
+                    ReadCase{"end_of_input", "", Input::File, {0, 0}},
+                    // 20 digits are converted (and wrap); the other 5 wait.
+                    ReadCase{"twenty_five_digits", "1234567890123456789012345\n", Input::Pipe,
+                             {static_cast<int64_t>(12345678901234567890ull), 12345, 0}},
+                    ReadCase{"closed", "", Input::Closed, {0, 0}},
+                    ReadCase{"directory", "", Input::Directory, {0, 0}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Readint, GoesOnNormallyAfterAReadError)
+{
+    {
+        support::StdinFeed feed("", Input::Directory);
+        EXPECT_EQ(__readint(), 0);
+    }
+    support::StdinFeed feed("17\n");
+    EXPECT_EQ(__readint(), 17);
+}
+
+// ---- __writeint ------------------------------------------------------------
+
+std::string written(int64_t value)
+{
+    support::StdoutCapture capture;
+    __writeint(value);
+    return capture.text();
+}
+
+std::string expected_text(int64_t value)
+{
+    char buffer[24];
+    auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return std::string(buffer, end);
+}
+
+TEST(Writeint, EdgeValues)
+{
+    EXPECT_EQ(written(0), "0");
+    EXPECT_EQ(written(-7), "-7");
+    EXPECT_EQ(written(INT64_MAX), "9223372036854775807");
+    EXPECT_EQ(written(INT64_MIN), "-9223372036854775808");
+}
+
+// Every digit count, each side of every power of ten, both signs, and the
+// boundaries of the 8-digit groups; then random values of every length.
+TEST(Writeint, MatchesToCharsOnEveryLength)
+{
+    std::vector<int64_t> values = {1, -1, 9, 10, 99, 100, INT64_MAX - 1, INT64_MIN + 1};
+    for (int64_t power = 1; power <= INT64_MAX / 10; power *= 10)
+        for (int64_t value : {power - 1, power, power + 1, 10 * power - 1})
+            values.insert(values.end(), {value, -value});
+    std::mt19937_64 random(2026);
+    for (int i = 0; i < 2000; ++i)
+        values.push_back(static_cast<int64_t>(random() >> (random() % 64)) * (i % 2 ? 1 : -1));
+
+    support::StdoutCapture capture;
+    std::string expected;
+    for (int64_t value : values) {
+        __writeint(value);
+        __writestr(" ", 1);
+        expected += expected_text(value) + " ";
+    }
+    EXPECT_EQ(capture.text(), expected);
+}
+
+// ---- __writechr ------------------------------------------------------------
+
+struct CharCase {
+    const char *name;
+    uint64_t code;
+    std::string written;
+};
+
+void PrintTo(const CharCase &c, std::ostream *os) { *os << c.name; }
+
+class Writechr : public testing::TestWithParam<CharCase> {};
+
+TEST_P(Writechr, WritesTheCodesBytes)
+{
+    support::StdoutCapture capture;
+    __writechr(GetParam().code);
+    EXPECT_EQ(capture.text(), GetParam().written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, Writechr,
+    testing::Values(CharCase{"letter", 65, "A"}, CharCase{"newline", 10, "\n"}, CharCase{"zero", 0, ""},
+                    CharCase{"byte_255", 255, "\xff"}, CharCase{"three_bytes_low_first", 0x434241, "ABC"},
+                    CharCase{"stops_at_first_zero_byte", 0x43004241, "AB"},
+                    CharCase{"low_byte_zero_writes_nothing", 0x4100, ""},
+                    CharCase{"seven_bytes", 0x0047464544434241, "ABCDEFG"},
+                    CharCase{"no_zero_byte_writes_eight", 0x4847464544434241, "ABCDEFGH"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// ---- register contract -----------------------------------------------------
+
+TEST(Contract, ArgvintChangesOnlyRax)
+{
+    for (uint64_t index : {uint64_t(-1), uint64_t(0)})
+        for (bool misaligned : {false, true})
+            EXPECT_EQ(support::check_contract({reinterpret_cast<const void *>(&__argvint), index, 0, false, 0,
+                                               bit(support::RAX)},
+                                              misaligned, 31 + index + misaligned)
+                          .violations,
+                      "");
+}
+
+TEST(Contract, ReadintChangesOnlyRaxAndR11)
+{
+    for (bool misaligned : {false, true}) {
+        support::StdinFeed feed("-9223372036854775808\n");
+        const auto outcome = support::check_contract(
+            {reinterpret_cast<const void *>(&__readint), 0, 0, false, 0, bit(support::RAX) | bit(support::R11)},
+            misaligned, 41 + misaligned);
+        EXPECT_EQ(outcome.violations, "");
+        EXPECT_EQ(outcome.out.gpr[support::RAX], uint64_t{1} << 63);
+    }
+}
+
+TEST(Contract, WriteintAndWritechrChangeOnlyR11)
+{
+    struct Call {
+        void (*routine)(int64_t);
+        int64_t argument;
+        const char *written;
+    };
+    const Call calls[] = {
+        {&__writeint, INT64_MIN, "-9223372036854775808"},
+        {&__writeint, 0, "0"},
+        {&__writeint, 123456789012, "123456789012"},
+        {reinterpret_cast<void (*)(int64_t)>(&__writechr), 0x4847464544434241, "ABCDEFGH"},
+        {reinterpret_cast<void (*)(int64_t)>(&__writechr), 'A', "A"},
+    };
+    for (const auto &call : calls)
+        for (bool misaligned : {false, true}) {
+            support::StdoutCapture capture;
+            const auto outcome =
+                support::check_contract({reinterpret_cast<const void *>(call.routine), uint64_t(call.argument), 0,
+                                         false, 0, bit(support::R11)},
+                                        misaligned, 51 + misaligned);
+            EXPECT_EQ(capture.text(), call.written);
+            EXPECT_EQ(outcome.violations, "") << call.written;
+        }
+}
+
+// ---- end to end ------------------------------------------------------------
+
+TEST(EndToEnd, ReadintAtATerminalAndFromAPipe)
+{
+    auto result = run({PROBE, "readint", "3"}, "42\n-7\r\n\x04", Input::Terminal);
+    EXPECT_EQ(result.out, "42\n-7\n0\n");
+    // A pipe may hand over several lines in one read: only the first counts.
+    result = run({PROBE, "readint", "2"}, "42\n-7\n", Input::File);
+    EXPECT_EQ(result.out, "42\n0\n");
+    result = run({PROBE, "readint", "1"}, "", Input::Closed);
+    EXPECT_EQ(result.out, "0\n");
+    EXPECT_EQ(result.status, 0);
+}
+
+#ifdef HAVE_NASM
+TEST(EndToEnd, SumExampleAddsItsArguments)
+{
+    EXPECT_EQ(run({EXAMPLES "/sum", "40", "2", "-5"}).out, "37\n");
+    EXPECT_EQ(run({EXAMPLES "/sum"}).out, "0\n");
+    EXPECT_EQ(run({EXAMPLES "/sum", "9223372036854775807", "1"}).out, "-9223372036854775808\n");
+}
+#endif
+
+}  // namespace

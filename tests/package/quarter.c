@@ -1,0 +1,11 @@
+/* quarter: writes a quarter of its first argument, read as a decimal. */
+#include <bareio.h>
+
+__asm__(".globl _start\n_start:\n\tlea quarter_main(%rip), %rdi\n\tcall __start\n");
+
+int quarter_main(void)
+{
+    __writedec(__argvdec(0) / 4.0);
+    __writechr('\n');
+    return 0;
+}
