@@ -1,0 +1,414 @@
+// decimal: decimal text to value and values to text, checked against a
+// model of the same steps in plain double arithmetic.
+#include "contract.h"
+#include "process.h"
+#include "redirect.h"
+
+#include <bareio.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using support::bit;
+using support::Input;
+using support::run;
+
+// ---- the model: the conversion steps, operation by operation ----------------
+
+double model_strtodec(const char *p)
+{
+    double scale = 10.0, acc = 0.0;
+    const bool negative = *p == '-';
+    p += negative;
+    for (;; ++p) {
+        if (*p == '.') {
+            for (++p;; ++p) {
+                const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+                if (digit > 9)
+                    break;
+                acc = acc + static_cast<double>(digit) / scale;
+                scale = scale * 10.0;
+            }
+            break;
+        }
+        const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+        if (digit > 9)
+            break;
+        acc = acc * 10.0 + static_cast<double>(digit);
+    }
+    return negative ? 0.0 - acc : acc;
+}
+
+double from_bits(uint64_t bits)
+{
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+uint64_t to_bits(double value)
+{
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+const double bias = from_bits(0x3EA0C6F7A0B5ED8D);
+
+// The exact digits of a whole double, as glibc prints them.
+std::string exact_whole(double value)
+{
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%.0f", value);
+    return buffer;
+}
+
+std::string model_writedec(double value)
+{
+    if (std::isnan(value))
+        return "nan";
+    std::string text;
+    if (value < 0) {
+        text = "-";
+        value = 0.0 - value;
+    }
+    if (std::isinf(value))
+        return text + "inf";
+    const double x = value + bias;
+    if (x >= 0x1p63)
+        return text + exact_whole(value) + ".0";
+    const int64_t whole = static_cast<int64_t>(x);
+    text += std::to_string(whole) + ".";
+    double f = x - static_cast<double>(whole);
+    double s = 1000000.0;
+    int k = 1;
+    for (;;) {
+        f = f * 10.0;
+        const int digit = static_cast<int>(f);
+        text += static_cast<char>('0' + digit);
+        ++k;
+        f = f - static_cast<double>(digit);
+        s = s / 10.0;
+        if (static_cast<int>(f * s) == 0 || k > 6)
+            break;
+    }
+    return text;
+}
+
+std::string written(double value)
+{
+    support::StdoutCapture capture;
+    __writedec(value);
+    return capture.text();
+}
+
+double read_one(const std::string &text)
+{
+    support::StdinFeed feed(text);
+    return __readdec();
+}
+
+// ---- text to value ---------------------------------------------------------
+
+struct Conversion {
+    const char *name;
+    std::string text;
+    double value;
+};
+
+void PrintTo(const Conversion &c, std::ostream *os) { *os << c.name; }
+
+const std::vector<Conversion> conversions = {
+    {"plain", "12.5", 12.5},
+    {"negative", "-3.25", -3.25},
+    {"no_integer_part", ".5", 0.5},
+    {"point_last", "7.", 7.0},
+    {"leading_zeros", "007", 7.0},
+    {"second_point_ends", "1.2.3", 1.2},
+    {"no_exponent", "1e3", 1.0},
+    {"letters", "abc", 0.0},
+    {"empty", "", 0.0},
+    {"lone_minus", "-", 0.0},
+    {"leading_space", " 4", 0.0},
+    {"plus_sign", "+4", 0.0},
+    {"minus_zero_is_plus_zero", "-0", 0.0},
+    {"newline_ends", "12\n", 12.0},
+    {"term_by_term_sum", "3.14159", 3.1415900000000003},
+    {"twenty_nines", "99999999999999999999", 1.0000000000000002e20},
+    {"high_byte_ends", "2\xb5", 2.0},
+};
+
+class Readdec : public testing::TestWithParam<Conversion> {};
+
+// Bit for bit, so a sign or a last bit that differs shows.
+TEST_P(Readdec, ConvertsOneReadExactly)
+{
+    const auto &c = GetParam();
+    EXPECT_EQ(to_bits(read_one(c.text)), to_bits(c.value)) << read_one(c.text);
+    EXPECT_EQ(to_bits(model_strtodec(c.text.c_str())), to_bits(c.value)) << "the model disagrees";
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, Readdec, testing::ValuesIn(conversions),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Through __argvdec in a started program; the values come back as text.
+TEST(Argvdec, ConvertsEveryTextAsAnArgument)
+{
+    std::vector<std::string> argv = {PROBE, "argvdec"};
+    std::string expected;
+    for (const auto &c : conversions) {
+        argv.push_back(c.text);
+        expected += model_writedec(c.value) + "\n";
+    }
+    argv.push_back("123456789012345678901234567890.5");  // longer than one read
+    expected += model_writedec(model_strtodec("123456789012345678901234567890.5")) + "\n";
+    expected += "past=0.0\nminus1=0.0\n";  // past the count, and a negative index
+    const auto result = run(argv);
+    EXPECT_EQ(result.out, expected);
+    EXPECT_EQ(result.status, 0);
+}
+
+TEST(Argvdec, BeforeStartIsZero)
+{
+    for (int64_t index : {-1, 0, 3})
+        EXPECT_EQ(to_bits(__argvdec(index)), 0u) << index;
+}
+
+// Random decimal texts of every shape that fits one read, against the model.
+TEST(Readdec, MatchesTheModelOnRandomTexts)
+{
+    std::mt19937_64 random(7);
+    const char alphabet[] = "0123456789";
+    for (int i = 0; i < 3000; ++i) {
+        std::string text = random() % 4 ? "" : "-";
+        for (int n = random() % 10; n > 0; --n)
+            text += alphabet[random() % 10];
+        if (random() % 5)
+            text += '.';
+        while (text.size() < 20 && random() % 8)
+            text += alphabet[random() % 10];
+        ASSERT_EQ(to_bits(read_one(text)), to_bits(model_strtodec(text.c_str()))) << text;
+    }
+}
+
+// ---- __readdec: lines, ends and errors --------------------------------------
+
+TEST(Readdec, LinesEndsAndErrors)
+{
+    {
+        support::StdinFeed feed("2.75\n-0.5\n\x04", Input::Terminal);
+        EXPECT_EQ(__readdec(), 2.75);
+        EXPECT_EQ(__readdec(), -0.5);
+        EXPECT_EQ(to_bits(__readdec()), 0u);  // ^D: end of input
+    }
+    for (Input failing : {Input::Closed, Input::Directory}) {
+        support::StdinFeed feed("", failing);
+        EXPECT_EQ(to_bits(__readdec()), 0u);
+    }
+    EXPECT_EQ(read_one("1.25\r\n"), 1.25);  // the carriage return ends the number
+}
+
+// ---- value to text ---------------------------------------------------------
+
+struct Rendering {
+    double value;
+    const char *text;
+};
+
+void PrintTo(const Rendering &r, std::ostream *os) { *os << r.text; }
+
+class Writedec : public testing::TestWithParam<Rendering> {};
+
+TEST_P(Writedec, WritesTheText)
+{
+    EXPECT_EQ(written(GetParam().value), GetParam().text);
+    EXPECT_EQ(model_writedec(GetParam().value), GetParam().text) << "the model disagrees";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, Writedec,
+    testing::Values(Rendering{0.0, "0.0"}, Rendering{-0.0, "0.0"}, Rendering{1.0, "1.0"}, Rendering{10.0, "10.0"},
+                    Rendering{2.5, "2.5"}, Rendering{0.1, "0.1"}, Rendering{0.12, "0.12"}, Rendering{1.05, "1.05"},
+                    Rendering{2.675, "2.675"}, Rendering{100.25, "100.25"}, Rendering{1234.5, "1234.5"},
+                    Rendering{123456.789, "123456.789"}, Rendering{3.14159265, "3.141593"},
+                    Rendering{12.3456789, "12.345679"}, Rendering{0.9999994, "0.999999"},
+                    Rendering{0.9999996, "1.0"}, Rendering{99.9999996, "100.0"}, Rendering{0.0000004, "0.0"},
+                    Rendering{0.0000006, "0.000001"}, Rendering{1.0000005, "1.000001"},
+                    Rendering{2.0000004, "2.0"},
+                    // where the steps depart from correct rounding
+                    Rendering{0.9416295, "0.941629"}, Rendering{947827487059.3, "947827487059.300048"},
+                    // negative values
+                    Rendering{-2.5, "-2.5"}, Rendering{-1.0, "-1.0"}, Rendering{-3.75, "-3.75"},
+                    Rendering{-0.25, "-0.25"}, Rendering{-0.5, "-0.5"}, Rendering{-0.0000001, "-0.0"},
+                    Rendering{-9223372036854774784.0, "-9223372036854774784.0"},
+                    // outside the range of the steps
+                    Rendering{std::numeric_limits<double>::quiet_NaN(), "nan"},
+                    Rendering{-std::numeric_limits<double>::quiet_NaN(), "nan"},
+                    Rendering{std::numeric_limits<double>::infinity(), "inf"},
+                    Rendering{-std::numeric_limits<double>::infinity(), "-inf"},
+                    Rendering{1e20, "100000000000000000000.0"}, Rendering{0x1p63, "9223372036854775808.0"},
+                    Rendering{-0x1p63, "-9223372036854775808.0"},
+                    Rendering{0x1p64, "18446744073709551616.0"}),
+    [](const auto &info) {
+        std::string name = std::to_string(info.index) + "_" + info.param.text;
+        for (char &ch : name)
+            if (!std::isalnum(static_cast<unsigned char>(ch)))
+                ch = '_';
+        return name;
+    });
+
+TEST(Writedec, LargestDoubleHasItsExactDigits)
+{
+    const std::string text = written(DBL_MAX);
+    EXPECT_EQ(text, exact_whole(DBL_MAX) + ".0");
+    EXPECT_EQ(text.size(), 309u + 2u);
+    EXPECT_EQ(written(-DBL_MAX), "-" + text);
+}
+
+// Writes every value, a space after each, in one capture, and compares the
+// whole against the model.
+void expect_model_agrees(const std::vector<double> &values)
+{
+    support::StdoutCapture capture;
+    std::string expected;
+    for (double value : values) {
+        __writedec(value);
+        __writestr(" ", 1);
+        expected += model_writedec(value) + " ";
+    }
+    const std::string text = capture.text();
+    if (text == expected)
+        return;
+    std::size_t at = 0;
+    while (at < text.size() && at < expected.size() && text[at] == expected[at])
+        ++at;
+    const std::size_t from = expected.rfind(' ', at) == std::string::npos ? 0 : expected.rfind(' ', at);
+    ADD_FAILURE() << "first difference near: got [" << text.substr(from, 40) << "] want ["
+                  << expected.substr(from, 40) << "]";
+}
+
+// Random bit patterns across every exponent below 2^63, both signs.
+TEST(Writedec, MatchesTheModelOnRandomDoubles)
+{
+    std::mt19937_64 random(63);
+    std::vector<double> values;
+    while (values.size() < 40000) {
+        const double value = from_bits(random());
+        if (std::isfinite(value) && std::fabs(value) < 0x1p63)
+            values.push_back(value);
+        const uint64_t exponent = 1023 - 40 + random() % 103;  // 2^-40 .. 2^62
+        values.push_back(from_bits((random() & 0x800FFFFFFFFFFFFFull) | (exponent << 52)));
+    }
+    expect_model_agrees(values);
+}
+
+// Values a few units in the last place either side of the half-way points
+// between six-place decimals, where the bias addition decides the digit.
+TEST(Writedec, MatchesTheModelNextToHalfwayPoints)
+{
+    std::mt19937_64 random(5);
+    std::vector<double> values;
+    for (int i = 0; i < 5000; ++i) {
+        const double scale = std::pow(10.0, static_cast<double>(random() % 12));
+        const double halfway = (std::floor(static_cast<double>(random() % 1000000000) / 1e3 * scale) + 0.5) / 1e6;
+        double value = halfway;
+        for (int step = 0; step < 4; ++step) {
+            values.push_back(value);
+            values.push_back(-value);
+            value = std::nextafter(value, 0.0);
+        }
+        value = std::nextafter(halfway, 1e300);
+        values.push_back(value);
+        values.push_back(std::nextafter(value, 1e300));
+    }
+    expect_model_agrees(values);
+}
+
+// From 2^63 up: exact digits, compared with glibc's exact printing.
+TEST(Writedec, HugeValuesMatchExactPrinting)
+{
+    std::mt19937_64 random(1024);
+    std::vector<double> values = {0x1p63, std::nextafter(0x1p63, 0.0), 0x1p1023, DBL_MAX, 1e300, 0x1.fffffffffffffp63};
+    for (int i = 0; i < 3000; ++i) {
+        const uint64_t exponent = 1023 + 63 + random() % (2046 - 1023 - 63 + 1);
+        values.push_back(from_bits((random() & 0x800FFFFFFFFFFFFFull) | (exponent << 52)));
+    }
+    expect_model_agrees(values);
+}
+
+// ---- register contract -----------------------------------------------------
+
+TEST(Contract, ArgvdecChangesOnlyXmm0)
+{
+    for (uint64_t index : {uint64_t(-1), uint64_t(0), uint64_t(4)})
+        for (bool misaligned : {false, true})
+            EXPECT_EQ(support::check_contract({reinterpret_cast<const void *>(&__argvdec), index, 0, false, 0, 0, 1u},
+                                              misaligned, 61 + index + misaligned)
+                          .violations,
+                      "");
+}
+
+TEST(Contract, ReaddecChangesOnlyXmm0AndR11)
+{
+    for (const char *text : {"-12.625\n", "", "1.2.3"})
+        for (bool misaligned : {false, true}) {
+            support::StdinFeed feed(text);
+            const auto outcome = support::check_contract(
+                {reinterpret_cast<const void *>(&__readdec), 0, 0, false, 0, bit(support::R11), 1u},
+                misaligned, 71 + misaligned);
+            EXPECT_EQ(outcome.violations, "") << text;
+            EXPECT_EQ(outcome.out.xmm[0][0], to_bits(model_strtodec(text))) << text;
+        }
+}
+
+TEST(Contract, WritedecChangesOnlyR11)
+{
+    for (double value : {0.0, -0.0, 2.5, -0.25, 947827487059.3, -1e20, DBL_MAX,
+                         std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::infinity()})
+        for (bool misaligned : {false, true}) {
+            support::StdoutCapture capture;
+            const auto outcome = support::check_contract(
+                {reinterpret_cast<const void *>(&__writedec), 0, 0, true, value, bit(support::R11)}, misaligned,
+                81 + misaligned);
+            EXPECT_EQ(capture.text(), model_writedec(value));
+            EXPECT_EQ(outcome.violations, "") << value;
+        }
+}
+
+// ---- end to end ------------------------------------------------------------
+
+TEST(EndToEnd, ReaddecAtATerminal)
+{
+    const auto result = run({PROBE, "readdec", "3"}, "2.75\n-3.14159265\n\x04", Input::Terminal);
+    EXPECT_EQ(result.out, "2.75\n-3.141593\n0.0\n");
+    EXPECT_EQ(result.status, 0);
+}
+
+#ifdef HAVE_NASM
+TEST(EndToEnd, MeanExampleAveragesItsArguments)
+{
+    EXPECT_EQ(run({EXAMPLES "/mean", "1.5", "2", "4.25"}).out, "2.583333\n");
+    EXPECT_EQ(run({EXAMPLES "/mean"}).out, "0.0\n");
+    EXPECT_EQ(run({EXAMPLES "/mean", "-1", "-2"}).out, "-1.5\n");
+}
+#endif
+
+TEST(EndToEnd, FreestandingCppExample)
+{
+    const auto result = run({EXAMPLES "/freestanding", "12.5", "-7", "abc"});
+    EXPECT_EQ(result.out, "12.5: integer 12, decimal 12.5\n-7: integer -7, decimal -7.0\n"
+                          "abc: integer 0, decimal 0.0\n");
+    EXPECT_EQ(result.status, 3);
+}
+
+}  // namespace
