@@ -331,6 +331,17 @@ TEST(Writedec, MatchesTheModelNextToHalfwayPoints)
         values.push_back(value);
         values.push_back(std::nextafter(value, 1e300));
     }
+    // Small values, whose last place is finer than the bias's own: here a
+    // bias one unit off in its last place changes digits.
+    for (int k = 0; k < 100; ++k) {
+        double value = (k + 0.5) / 1e6;
+        for (int step = 0; step < 64; ++step)
+            value = std::nextafter(value, 0.0);
+        for (int step = 0; step < 128; ++step) {
+            values.push_back(value);
+            value = std::nextafter(value, 1.0);
+        }
+    }
     expect_model_agrees(values);
 }
 
