@@ -10,6 +10,16 @@
 namespace support {
 namespace {
 
+// The tests may be started with a standard descriptor closed (CI gives no
+// standard input). A file opened later would then take its number, and
+// swapping it in and out would close it: park /dev/null there first.
+[[maybe_unused]] const bool standard_descriptors_open = [] {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", O_RDWR) != fd)
+            std::abort();
+    return true;
+}();
+
 int temp_file()
 {
     char name[] = "/tmp/bareio-capture-XXXXXX";
