@@ -1,0 +1,280 @@
+// Per-call cost of the run-time's routines, each beside its floor (a
+// routine making only the same system calls) and its libc equivalent, in
+// one binary and one run. Output goes to /dev/null; input comes from a
+// file rewound before every call, the rewind paid by every contender.
+#include <bareio.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+extern "C" void floor_write(const char *text, uint64_t length);
+extern "C" int64_t floor_read(char *buffer, uint64_t capacity);
+
+namespace {
+
+// Descriptor 1 on /dev/null for the body of one benchmark.
+class ToDevNull {
+public:
+    ToDevNull()
+    {
+        std::cout.flush();
+        std::fflush(stdout);
+        saved_ = dup(1);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        close(null);
+    }
+    ~ToDevNull()
+    {
+        dup2(saved_, 1);
+        close(saved_);
+    }
+
+private:
+    int saved_;
+};
+
+// Descriptor 0 on a file holding text, for the body of one benchmark.
+class FromFile {
+public:
+    explicit FromFile(const std::string &text)
+    {
+        char name[] = "/tmp/bareio-bench-XXXXXX";
+        int fd = mkstemp(name);
+        unlink(name);
+        if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            std::abort();
+        saved_ = dup(0);
+        dup2(fd, 0);
+        close(fd);
+    }
+    ~FromFile()
+    {
+        dup2(saved_, 0);
+        close(saved_);
+    }
+    static void rewind() { lseek(0, 0, SEEK_SET); }
+
+private:
+    int saved_;
+};
+
+// ---- output -----------------------------------------------------------------
+
+void writeint_min(benchmark::State &state)
+{
+    ToDevNull quiet;
+    for (auto _ : state)
+        __writeint(INT64_MIN);
+}
+void writeint_min_floor(benchmark::State &state)
+{
+    ToDevNull quiet;
+    for (auto _ : state)
+        floor_write("-9223372036854775808", 20);
+}
+void writeint_min_libc(benchmark::State &state)
+{
+    ToDevNull quiet;
+    char buffer[24];
+    long long value = INT64_MIN;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(value);
+        int n = std::snprintf(buffer, sizeof buffer, "%lld", value);
+        benchmark::DoNotOptimize(write(1, buffer, n));
+    }
+}
+
+void writeint_7(benchmark::State &state)
+{
+    ToDevNull quiet;
+    for (auto _ : state)
+        __writeint(7);
+}
+void writeint_7_floor(benchmark::State &state)
+{
+    ToDevNull quiet;
+    for (auto _ : state)
+        floor_write("7", 1);
+}
+void writeint_7_libc(benchmark::State &state)
+{
+    ToDevNull quiet;
+    char buffer[24];
+    long long value = 7;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(value);
+        int n = std::snprintf(buffer, sizeof buffer, "%lld", value);
+        benchmark::DoNotOptimize(write(1, buffer, n));
+    }
+}
+
+void writechr(benchmark::State &state)
+{
+    ToDevNull quiet;
+    for (auto _ : state)
+        __writechr('A');
+}
+void writechr_floor(benchmark::State &state)
+{
+    ToDevNull quiet;
+    for (auto _ : state)
+        floor_write("A", 1);
+}
+void writechr_libc(benchmark::State &state)
+{
+    ToDevNull quiet;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(write(1, "A", 1));
+}
+
+const char twenty[] = "abcdefghijklmnopqrst";
+
+void writestr_20(benchmark::State &state)
+{
+    ToDevNull quiet;
+    for (auto _ : state)
+        __writestr(twenty, 0);
+}
+void writestr_20_floor(benchmark::State &state)
+{
+    ToDevNull quiet;
+    for (auto _ : state)
+        floor_write(twenty, 20);
+}
+void writestr_20_libc(benchmark::State &state)
+{
+    ToDevNull quiet;
+    const char *text = twenty;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(text);
+        benchmark::DoNotOptimize(write(1, text, std::strlen(text)));
+    }
+}
+
+void writedec(benchmark::State &state, double value, const char *whole, const char *fraction)
+{
+    ToDevNull quiet;
+    for (auto _ : state)
+        __writedec(value);
+    (void)whole;
+    (void)fraction;
+}
+void writedec_floor(benchmark::State &state, double, const char *whole, const char *fraction)
+{
+    ToDevNull quiet;
+    const auto whole_length = std::strlen(whole), fraction_length = std::strlen(fraction);
+    for (auto _ : state) {
+        floor_write(whole, whole_length);
+        floor_write(fraction, fraction_length);
+    }
+}
+void writedec_libc(benchmark::State &state, double value, const char *, const char *)
+{
+    ToDevNull quiet;
+    char buffer[64];
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(value);
+        int n = std::snprintf(buffer, sizeof buffer, "%f", value);
+        benchmark::DoNotOptimize(write(1, buffer, n));
+    }
+}
+
+// ---- input ------------------------------------------------------------------
+
+const char int_line[] = "9223372036854775807\n";  // 19 digits
+const char dec_line[] = "123456.789012\n";
+
+void readint(benchmark::State &state)
+{
+    FromFile input(int_line);
+    for (auto _ : state) {
+        FromFile::rewind();
+        benchmark::DoNotOptimize(__readint());
+    }
+}
+void readint_floor(benchmark::State &state)
+{
+    FromFile input(int_line);
+    char buffer[24];
+    for (auto _ : state) {
+        FromFile::rewind();
+        benchmark::DoNotOptimize(floor_read(buffer, 20));
+    }
+}
+void readint_libc(benchmark::State &state)
+{
+    FromFile input(int_line);
+    char buffer[24];
+    for (auto _ : state) {
+        FromFile::rewind();
+        ssize_t n = read(0, buffer, 20);
+        buffer[n > 0 ? n : 0] = '\0';
+        benchmark::DoNotOptimize(std::strtol(buffer, nullptr, 10));
+    }
+}
+
+void readdec(benchmark::State &state)
+{
+    FromFile input(dec_line);
+    for (auto _ : state) {
+        FromFile::rewind();
+        benchmark::DoNotOptimize(__readdec());
+    }
+}
+void readdec_floor(benchmark::State &state)
+{
+    FromFile input(dec_line);
+    char buffer[24];
+    for (auto _ : state) {
+        FromFile::rewind();
+        benchmark::DoNotOptimize(floor_read(buffer, 20));
+    }
+}
+void readdec_libc(benchmark::State &state)
+{
+    FromFile input(dec_line);
+    char buffer[24];
+    for (auto _ : state) {
+        FromFile::rewind();
+        ssize_t n = read(0, buffer, 20);
+        buffer[n > 0 ? n : 0] = '\0';
+        benchmark::DoNotOptimize(std::strtod(buffer, nullptr));
+    }
+}
+
+}  // namespace
+
+BENCHMARK(writeint_min);
+BENCHMARK(writeint_min_floor);
+BENCHMARK(writeint_min_libc);
+BENCHMARK(writeint_7);
+BENCHMARK(writeint_7_floor);
+BENCHMARK(writeint_7_libc);
+BENCHMARK(writechr);
+BENCHMARK(writechr_floor);
+BENCHMARK(writechr_libc);
+BENCHMARK(writestr_20);
+BENCHMARK(writestr_20_floor);
+BENCHMARK(writestr_20_libc);
+BENCHMARK_CAPTURE(writedec, 123456_789012, 123456.789012, "123456", ".789012");
+BENCHMARK_CAPTURE(writedec_floor, 123456_789012, 123456.789012, "123456", ".789012");
+BENCHMARK_CAPTURE(writedec_libc, 123456_789012, 123456.789012, "123456", ".789012");
+BENCHMARK_CAPTURE(writedec, 0_5, 0.5, "0", ".5");
+BENCHMARK_CAPTURE(writedec_floor, 0_5, 0.5, "0", ".5");
+BENCHMARK_CAPTURE(writedec_libc, 0_5, 0.5, "0", ".5");
+BENCHMARK(readint);
+BENCHMARK(readint_floor);
+BENCHMARK(readint_libc);
+BENCHMARK(readdec);
+BENCHMARK(readdec_floor);
+BENCHMARK(readdec_libc);
+
+BENCHMARK_MAIN();
