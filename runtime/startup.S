@@ -61,7 +61,8 @@ END(__start)
  * Changes: rax, flags
  *
  * Before __start has run there are no arguments: the count is 0 and every
- * text address is 0. The environment is never handed out as an argument.
+ * text address is 0; so too for a block whose argc is 0. The environment
+ * is never handed out as an argument.
  */
 ENTRY(__startarg)
 	mov	rax, qword ptr [rip + __start_stack]
@@ -69,6 +70,7 @@ ENTRY(__startarg)
 	jz	.Lstartarg_done		/* not started: count 0, no texts */
 	mov	rax, qword ptr [rax]	/* argc, the program name included */
 	dec	rax			/* count of arguments after it */
+	js	.Lstartarg_none		/* argc 0: not even a name, no arguments */
 	test	rdi, rdi
 	js	.Lstartarg_done		/* negative index: the count */
 	cmp	rdi, rax

@@ -1,6 +1,7 @@
 // decimal: decimal text to value and values to text, checked against a
 // model of the same steps in plain double arithmetic.
 #include "contract.h"
+#include "object-check.h"
 #include "process.h"
 #include "redirect.h"
 
@@ -394,6 +395,15 @@ TEST(Contract, WritedecChangesOnlyR11)
             EXPECT_EQ(capture.text(), model_writedec(value));
             EXPECT_EQ(outcome.violations, "") << value;
         }
+}
+
+// ---- the installed object --------------------------------------------------
+
+TEST(Object, ExportsItsRoutinesOnlyAndLinksAnywhere)
+{
+    EXPECT_EQ(support::check_object(STAGE "/lib/bareio/decimal.o", {"__argvdec", "__readdec", "__writedec"},
+                                    {"__strtodec", "write_huge"}),
+              "");
 }
 
 // ---- end to end ------------------------------------------------------------

@@ -1,5 +1,6 @@
 // integer: integer text to value, integers and characters to output.
 #include "contract.h"
+#include "object-check.h"
 #include "process.h"
 #include "redirect.h"
 
@@ -250,6 +251,15 @@ TEST(Contract, WriteintAndWritechrChangeOnlyR11)
             EXPECT_EQ(capture.text(), call.written);
             EXPECT_EQ(outcome.violations, "") << call.written;
         }
+}
+
+// ---- the installed object --------------------------------------------------
+
+TEST(Object, ExportsItsRoutinesOnlyAndLinksAnywhere)
+{
+    EXPECT_EQ(support::check_object(STAGE "/lib/bareio/integer.o",
+                                    {"__argvint", "__readint", "__writeint", "__writechr"}, {"__strtoint"}),
+              "");
 }
 
 // ---- end to end ------------------------------------------------------------

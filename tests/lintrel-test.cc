@@ -1,9 +1,9 @@
 // lintrel end to end: its dialogue, and its agreement with corvane.
 #include "interest-table.h"
+#include "object-check.h"
 #include "process.h"
 
 #include <array>
-#include <cstdio>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -64,14 +64,7 @@ TEST(Lintrel, MissingInputGivesZero)
 
 TEST(Lintrel, ExportsGetSimpleInterest)
 {
-    const std::string command = "nm " + lintrel;
-    FILE *pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string symbols;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        symbols.append(buffer, n);
-    pclose(pipe);
+    const std::string symbols = support::output_of("nm " + lintrel);
     EXPECT_NE(symbols.find(" T GetSimpleInterest\n"), std::string::npos) << symbols;
 }
 

@@ -4,6 +4,7 @@
 // register-contract trampoline; __start itself runs in forked children on a
 // hand-made start-up block, and end to end in programs started by the kernel.
 #include "contract.h"
+#include "object-check.h"
 #include "process.h"
 #include "redirect.h"
 
@@ -87,11 +88,16 @@ int main_three_arguments()
 int main_name_only() { return __startarg(-1) == 0 && __startarg(0) == 0 ? 0 : 1; }
 int main_returns_513() { return 513; }
 
+// argc 0: no program name either. Nothing is an argument, not the
+// environment that follows.
+int main_no_name() { return __startarg(-1) == 0 && __startarg(0) == 0 && __startarg(1) == 0 ? 0 : 1; }
+
 TEST(Start, RunsMainOnTheBlockAndExitsWithItsResult)
 {
     EXPECT_EQ(start_child({"prog", "a", ""}, main_three_arguments), 42);
     EXPECT_EQ(start_child({"prog"}, main_name_only), 0);
     EXPECT_EQ(start_child({"prog"}, main_returns_513), 1);  // the kernel keeps 8 bits
+    EXPECT_EQ(start_child({}, main_no_name), 0);
 }
 
 // ---- __readstr ----------------------------------------------------------------
@@ -282,6 +288,30 @@ TEST(Contract, WritestrChangesOnlyR11)
             EXPECT_EQ(capture.text(), length ? "hel" : "hello");
             EXPECT_EQ(outcome.violations, "");
         }
+}
+
+// ---- the installed object --------------------------------------------------
+
+TEST(Object, ExportsItsRoutinesOnlyAndLinksAnywhere)
+{
+    EXPECT_EQ(support::check_object(STAGE "/lib/bareio/startup.o",
+                                    {"__start", "__startarg", "__readstr", "__writestr"}, {}),
+              "");
+    const std::string symbols = support::output_of("nm " STAGE "/lib/bareio/startup.o");
+    EXPECT_NE(symbols.find(" d __start_stack\n"), std::string::npos) << symbols;  // local, in .data
+}
+
+// gdb unwinds from inside the run-time back to the program's entry.
+TEST(Object, GdbBacktracesThroughTheRuntime)
+{
+    const std::string trace = support::output_of(
+        "gdb -nx -batch -ex 'break __writestr' -ex run -ex bt --args " PROBE " argvint 5 2>&1");
+    std::size_t at = 0;
+    for (const char *frame : {"#0 ", "__writestr", "#1 ", "__writeint", "#2 ", "probe_main", "#3 ", "__start"}) {
+        at = trace.find(frame, at);
+        ASSERT_NE(at, std::string::npos) << frame << " missing from:\n" << trace;
+    }
+    EXPECT_EQ(trace.find("#4 "), std::string::npos) << "the unwinder should stop in __start:\n" << trace;
 }
 
 // ---- end to end: programs started by the kernel ----------------------------

@@ -1,0 +1,81 @@
+#include "object-check.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <sstream>
+
+namespace support {
+
+std::string output_of(const std::string &command)
+{
+    std::string text;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return text;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        text.append(buffer, n);
+    pclose(pipe);
+    return text;
+}
+
+std::string check_object(const std::string &path, const std::vector<std::string> &exported,
+                         const std::vector<std::string> &local_functions)
+{
+    std::ostringstream problems;
+
+    // readelf -sW: Num: Value Size Type Bind Vis Ndx Name
+    std::set<std::string> globals, functions;
+    std::istringstream symbols(output_of("readelf -sW " + path));
+    for (std::string line; std::getline(symbols, line);) {
+        std::istringstream fields(line);
+        std::string num, value, size, type, bind, vis, ndx, name;
+        if (!(fields >> num >> value >> size >> type >> bind >> vis >> ndx >> name) || ndx == "UND")
+            continue;
+        if (bind == "GLOBAL" || bind == "WEAK")
+            globals.insert(name);
+        if (type == "FUNC") {
+            functions.insert(name);
+            if (size == "0")
+                problems << name << " has no size; ";
+        }
+    }
+    if (globals != std::set<std::string>(exported.begin(), exported.end())) {
+        problems << "exports:";
+        for (const auto &name : globals)
+            problems << ' ' << name;
+        problems << "; ";
+    }
+    for (const auto &names : {exported, local_functions})
+        for (const auto &name : names)
+            if (!functions.count(name))
+                problems << name << " is not a typed function; ";
+
+    const std::string frames = output_of("readelf --debug-dump=frames " + path);
+    std::size_t fdes = 0;
+    for (std::size_t at = 0; (at = frames.find(" FDE ", at)) != std::string::npos; ++at)
+        ++fdes;
+    if (fdes != functions.size())
+        problems << fdes << " unwind entries for " << functions.size() << " functions; ";
+
+    std::istringstream relocations(output_of("readelf -rW " + path));
+    bool in_text = false;
+    for (std::string line; std::getline(relocations, line);) {
+        if (line.rfind("Relocation section", 0) == 0)
+            in_text = line.find("'.rela.text'") != std::string::npos;
+        else if (in_text && line.find("R_X86_64_") != std::string::npos &&
+                 line.find("R_X86_64_PC32") == std::string::npos && line.find("R_X86_64_PLT32") == std::string::npos)
+            problems << "absolute relocation: " << line << "; ";
+    }
+
+    const std::string sections = output_of("readelf -SW " + path);
+    const auto note = sections.find(".note.GNU-stack");
+    if (note == std::string::npos)
+        problems << "no .note.GNU-stack; ";
+    else if (sections.substr(note, sections.find('\n', note) - note).find('X') != std::string::npos)
+        problems << "executable stack note; ";
+    return problems.str();
+}
+
+}  // namespace support

@@ -1,0 +1,20 @@
+// Checks of an installed run-time object, read with binutils.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace support {
+
+// Standard output of a shell command.
+std::string output_of(const std::string &command);
+
+// Names every way the object falls short of what a run-time module must be:
+// exactly the given global functions exported; every function (the local
+// ones too) typed, sized and with an unwind entry; only pc-relative
+// relocations in its code, so it links into position-independent programs;
+// a non-executable stack note. Empty when all holds.
+std::string check_object(const std::string &path, const std::vector<std::string> &exported,
+                         const std::vector<std::string> &local_functions);
+
+}  // namespace support
