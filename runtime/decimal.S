@@ -56,6 +56,10 @@
  *		for (p++, scale = 10.0; isdigit(*p); p++, scale *= 10.0)
  *			acc = acc + digit / scale;
  *	return negative ? 0.0 - acc : acc;	// "-0" gives +0.0
+ *
+ * While acc * 10 + digit stays below 2^53 those double steps are exact,
+ * so the integer digits are gathered in a general register and converted
+ * once; only a longer integer part goes on digit by digit in doubles.
  */
 LOCAL(__strtodec)
 	xorpd	xmm0, xmm0		/* accumulator */
@@ -64,33 +68,53 @@ LOCAL(__strtodec)
 	push_cfi rcx
 	push_cfi rdx
 	push_cfi rsi
+	push_cfi rdi
 	reserve	48
 	movdqu	xmmword ptr [rsp], xmm1
 	movdqu	xmmword ptr [rsp + 16], xmm2
 	movdqu	xmmword ptr [rsp + 32], xmm3
 	mov	rsi, rax		/* cursor */
-	xor	edx, edx		/* 1 when negative */
-	movsd	xmm3, qword ptr [rip + ten]
-	movapd	xmm1, xmm3		/* scale of the next fraction digit */
+	xor	edi, edi		/* 1 when negative */
 	cmp	byte ptr [rsi], '-'
-	jne	.Lstrtodec_integer
-	inc	edx
+	jne	1f
+	inc	edi
 	inc	rsi
-.Lstrtodec_integer:
+1:	xor	edx, edx		/* the integer part, while exact */
+	movsd	xmm3, qword ptr [rip + ten]
+
+.Lstrtodec_exact:
 	movzx	ecx, byte ptr [rsi]
-	cmp	ecx, '.'
-	je	.Lstrtodec_point
 	sub	ecx, '0'
 	cmp	ecx, 9
-	ja	.Lstrtodec_sign		/* unsigned: the zero byte, any non-digit */
+	ja	.Lstrtodec_exact_end	/* unsigned: the point, zero, non-digits */
+	cmp	rdx, qword ptr [rip + exact_limit]
+	ja	.Lstrtodec_inexact
+	lea	rdx, [rdx + 4*rdx]
+	lea	rdx, [rcx + 2*rdx]	/* acc * 10 + digit, below 2^53 */
+	inc	rsi
+	jmp	.Lstrtodec_exact
+.Lstrtodec_exact_end:
+	cvtsi2sd xmm0, rdx		/* exact */
+	jmp	.Lstrtodec_point
+
+.Lstrtodec_inexact:			/* ecx holds a digit not yet taken */
+	cvtsi2sd xmm0, rdx
+.Lstrtodec_integer:
 	mulsd	xmm0, xmm3
 	cvtsi2sd xmm2, ecx
 	addsd	xmm0, xmm2
 	inc	rsi
-	jmp	.Lstrtodec_integer
-.Lstrtodec_point:
-	inc	rsi
+	movzx	ecx, byte ptr [rsi]
+	sub	ecx, '0'
+	cmp	ecx, 9
+	jbe	.Lstrtodec_integer
+
+.Lstrtodec_point:			/* ecx: the byte after the digits, less '0' */
+	cmp	ecx, '.' - '0'
+	jne	.Lstrtodec_sign
+	movapd	xmm1, xmm3		/* scale of the next fraction digit */
 .Lstrtodec_fraction:
+	inc	rsi
 	movzx	ecx, byte ptr [rsi]
 	sub	ecx, '0'
 	cmp	ecx, 9
@@ -99,10 +123,10 @@ LOCAL(__strtodec)
 	divsd	xmm2, xmm1
 	addsd	xmm0, xmm2
 	mulsd	xmm1, xmm3
-	inc	rsi
 	jmp	.Lstrtodec_fraction
+
 .Lstrtodec_sign:
-	test	edx, edx
+	test	edi, edi
 	jz	1f
 	xorpd	xmm2, xmm2
 	subsd	xmm2, xmm0
@@ -111,6 +135,7 @@ LOCAL(__strtodec)
 	movdqu	xmm2, xmmword ptr [rsp + 16]
 	movdqu	xmm1, xmmword ptr [rsp]
 	release	48
+	pop_cfi rdi
 	pop_cfi rsi
 	pop_cfi rdx
 	pop_cfi rcx
@@ -391,6 +416,7 @@ END(write_huge)
 	.section .rodata
 	.p2align 3
 ten:		.double	10.0
+exact_limit:	.quad	900719925474098	/* (2^53 - 9) / 10: acc * 10 + 9 < 2^53 */
 million:	.double	1000000.0
 rounding_bias:	.quad	0x3EA0C6F7A0B5ED8D	/* nearest double to 5e-7 */
 two_pow_63:	.quad	0x43E0000000000000	/* 2^63: first magnitude too large */

@@ -139,13 +139,24 @@ ENTRY(__writestr)
 	mov	rdx, rsi
 	test	rdx, rdx
 	jnz	.Lwritestr_out
-	/* Length 0: count the bytes before the zero byte. */
+	/* Length 0: count the bytes before the zero byte, four a round. */
 	mov	rdx, rdi
-1:	cmp	byte ptr [rdx], 0
+.Lwritestr_scan:
+	cmp	byte ptr [rdx], 0
+	je	.Lwritestr_counted
+	cmp	byte ptr [rdx + 1], 0
+	je	3f
+	cmp	byte ptr [rdx + 2], 0
 	je	2f
-	inc	rdx
-	jmp	1b
-2:	sub	rdx, rdi
+	cmp	byte ptr [rdx + 3], 0
+	je	1f
+	add	rdx, 4
+	jmp	.Lwritestr_scan
+1:	inc	rdx			/* the zero byte was at +3 */
+2:	inc	rdx			/* at +2 */
+3:	inc	rdx			/* at +1 */
+.Lwritestr_counted:
+	sub	rdx, rdi
 
 .Lwritestr_out:
 	mov	rsi, rdi		/* write(STDOUT, text, length) */

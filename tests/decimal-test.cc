@@ -192,7 +192,7 @@ TEST(Readdec, MatchesTheModelOnRandomTexts)
     const char alphabet[] = "0123456789";
     for (int i = 0; i < 3000; ++i) {
         std::string text = random() % 4 ? "" : "-";
-        for (int n = random() % 10; n > 0; --n)
+        for (int n = random() % 19; n > 0; --n)
             text += alphabet[random() % 10];
         if (random() % 5)
             text += '.';
@@ -200,6 +200,18 @@ TEST(Readdec, MatchesTheModelOnRandomTexts)
             text += alphabet[random() % 10];
         ASSERT_EQ(to_bits(read_one(text)), to_bits(model_strtodec(text.c_str()))) << text;
     }
+}
+
+// Integer parts on either side of 2^53, where digits stop being exact.
+TEST(Readdec, MatchesTheModelAround2To53)
+{
+    for (uint64_t value = (1ull << 53) - 300; value < (1ull << 53) + 300; ++value)
+        for (const std::string &text : {std::to_string(value), std::to_string(value) + "7",
+                                        std::to_string(value / 10) + ".5", "-" + std::to_string(value) + ".3"}) {
+            if (text.size() > 20)
+                continue;
+            ASSERT_EQ(to_bits(read_one(text)), to_bits(model_strtodec(text.c_str()))) << text;
+        }
 }
 
 // ---- __readdec: lines, ends and errors --------------------------------------

@@ -192,6 +192,17 @@ INSTANTIATE_TEST_SUITE_P(
                     WriteCase{"large", std::string(1 << 20, 'x'), 0, std::string(1 << 20, 'x')}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// The scan for the zero byte goes four bytes a round: every remainder.
+TEST(Writestr, FindsTheZeroByteAtEveryOffset)
+{
+    for (std::size_t length = 0; length < 40; ++length) {
+        const std::string text = std::string(length, 'x') + std::string("\0tail", 5);
+        support::StdoutCapture capture;
+        __writestr(text.data(), 0);
+        EXPECT_EQ(capture.text(), std::string(length, 'x')) << length;
+    }
+}
+
 TEST(Writestr, AWriteErrorEndsTheCallQuietly)
 {
     support::StdoutClosed closed;
