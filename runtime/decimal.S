@@ -22,25 +22,10 @@
 #define READ_CAPACITY	20	/* bytes read into it; one more for the zero */
 #define FRACTION_AREA	8	/* the point and up to six digits */
 #define FRACTION_DIGITS	6
-#define XMM_SAVES	64	/* xmm0-xmm3, 16 bytes each */
+#define XMM_SAVES	32	/* xmm1 and xmm2, 16 bytes each */
 #define HUGE_LIMBS	136	/* 34 32-bit limbs: any double below 2^1024 */
 #define HUGE_DIGITS	320	/* "-", 309 digits, ".0", with room to spare */
 #define BILLION		1000000000
-
-/* Save and restore xmm0-xmm3 at [rsp + base]; unaligned, so no demand on rsp. */
-.macro save_xmm0_3 base
-	movdqu	xmmword ptr [rsp + \base], xmm0
-	movdqu	xmmword ptr [rsp + \base + 16], xmm1
-	movdqu	xmmword ptr [rsp + \base + 32], xmm2
-	movdqu	xmmword ptr [rsp + \base + 48], xmm3
-.endm
-
-.macro restore_xmm0_3 base
-	movdqu	xmm3, xmmword ptr [rsp + \base + 48]
-	movdqu	xmm2, xmmword ptr [rsp + \base + 32]
-	movdqu	xmm1, xmmword ptr [rsp + \base + 16]
-	movdqu	xmm0, xmmword ptr [rsp + \base]
-.endm
 
 /*
  * __strtodec - convert decimal text (module-private)
@@ -199,7 +184,7 @@ END(__readdec)
  * In:      xmm0 = value
  * Out:     nothing; xmm0 and rax are kept
  * Changes: r11, flags
- * Stack:   8-byte fraction area, the saved xmm0-xmm3
+ * Stack:   8-byte fraction area, the saved xmm1 and xmm2
  *
  *	if (value < 0) { write '-'; value = 0.0 - value; }	// -0.0 is "0.0"
  *	x = value + bias;		// bias: the double nearest 5e-7
@@ -223,20 +208,21 @@ ENTRY(__writedec)
 	push_cfi rsi
 	push_cfi rdi
 	reserve	FRACTION_AREA + XMM_SAVES
-	save_xmm0_3 FRACTION_AREA
+	movdqu	xmmword ptr [rsp + FRACTION_AREA], xmm1
+	movdqu	xmmword ptr [rsp + FRACTION_AREA + 16], xmm2
 
-	xor	edx, edx		/* 1 when negative */
+	/* xmm1 = |value|, edx = 1 when value < 0; xmm0 is only read. */
+	xor	edx, edx
 	xorpd	xmm1, xmm1
 	ucomisd	xmm0, xmm1
 	jp	.Lwritedec_nan
-	jae	.Lwritedec_magnitude	/* zero of either sign is not below 0 */
-	subsd	xmm1, xmm0		/* 0.0 - value */
-	movapd	xmm0, xmm1
+	jae	1f			/* zero of either sign is not below 0 */
 	inc	edx
-.Lwritedec_magnitude:
-	ucomisd	xmm0, qword ptr [rip + infinity]
+	subsd	xmm1, xmm0		/* 0.0 - value */
+	jmp	2f
+1:	movapd	xmm1, xmm0
+2:	ucomisd	xmm1, qword ptr [rip + infinity]
 	je	.Lwritedec_infinity
-	movapd	xmm1, xmm0
 	addsd	xmm1, qword ptr [rip + rounding_bias]	/* x */
 	ucomisd	xmm1, qword ptr [rip + two_pow_63]
 	jae	.Lwritedec_huge
@@ -258,10 +244,14 @@ ENTRY(__writedec)
 	jmp	3f
 2:	call	__writeint		/* "i" */
 
-	/* The fraction: digits while they are worth a unit of the sixth place. */
+	/*
+	 * The fraction: digits while they are worth a unit of the sixth place.
+	 * s, divided by 10 after each digit, takes the exact values 10^5 down
+	 * to 1, so it comes from a table.
+	 */
 3:	cvtsi2sd xmm2, rdi
 	subsd	xmm1, xmm2		/* f = x - i */
-	movsd	xmm3, qword ptr [rip + million]	/* s */
+	lea	rsi, [rip + stop_scales]
 	mov	byte ptr [rsp], '.'
 	mov	ecx, 1			/* k */
 .Lwritedec_digit:
@@ -269,12 +259,11 @@ ENTRY(__writedec)
 	cvttsd2si eax, xmm1		/* d */
 	lea	edx, [rax + '0']
 	mov	byte ptr [rsp + rcx], dl
-	inc	ecx
 	cvtsi2sd xmm2, eax
 	subsd	xmm1, xmm2		/* f -= d */
-	divsd	xmm3, qword ptr [rip + ten]
 	movapd	xmm2, xmm1
-	mulsd	xmm2, xmm3
+	mulsd	xmm2, qword ptr [rsi + 8*rcx - 8]	/* f * s */
+	inc	ecx
 	cvttsd2si eax, xmm2
 	test	eax, eax
 	jz	4f			/* the rest is below a unit of the 6th place */
@@ -286,7 +275,8 @@ ENTRY(__writedec)
 
 .Lwritedec_done:
 	.cfi_remember_state
-	restore_xmm0_3 FRACTION_AREA
+	movdqu	xmm2, xmmword ptr [rsp + FRACTION_AREA + 16]
+	movdqu	xmm1, xmmword ptr [rsp + FRACTION_AREA]
 	release	FRACTION_AREA + XMM_SAVES
 	pop_cfi rdi
 	pop_cfi rsi
@@ -311,6 +301,7 @@ ENTRY(__writedec)
 1:	call	__writestr
 	jmp	.Lwritedec_done
 .Lwritedec_huge:
+	subsd	xmm1, qword ptr [rip + rounding_bias]	/* back to |value| */
 	call	write_huge
 	jmp	.Lwritedec_done
 END(__writedec)
@@ -340,7 +331,7 @@ LOCAL(write_huge)
 	dec	ecx
 	jnz	1b
 
-	movq	rax, xmm0
+	movq	rax, xmm1
 	mov	rcx, rax
 	shr	rcx, 52
 	sub	ecx, 1075		/* e */
@@ -417,10 +408,10 @@ END(write_huge)
 	.p2align 3
 ten:		.double	10.0
 exact_limit:	.quad	900719925474098	/* (2^53 - 9) / 10: acc * 10 + 9 < 2^53 */
-million:	.double	1000000.0
 rounding_bias:	.quad	0x3EA0C6F7A0B5ED8D	/* nearest double to 5e-7 */
 two_pow_63:	.quad	0x43E0000000000000	/* 2^63: first magnitude too large */
 infinity:	.quad	0x7FF0000000000000
+stop_scales:	.double	100000.0, 10000.0, 1000.0, 100.0, 10.0, 1.0
 text_minus_zero:	.ascii	"-0"
 text_minus_infinity:	.ascii	"-inf"
 text_nan:	.ascii	"nan"
