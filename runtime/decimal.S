@@ -86,6 +86,7 @@ LOCAL(__strtodec)
 	cvtsi2sd xmm0, rdx
 .Lstrtodec_integer:
 	mulsd	xmm0, xmm3
+	xorps	xmm2, xmm2		/* no wait on the old xmm2 */
 	cvtsi2sd xmm2, ecx
 	addsd	xmm0, xmm2
 	inc	rsi
@@ -104,6 +105,7 @@ LOCAL(__strtodec)
 	sub	ecx, '0'
 	cmp	ecx, 9
 	ja	.Lstrtodec_sign		/* also a second point */
+	xorps	xmm2, xmm2		/* no wait on the last quotient */
 	cvtsi2sd xmm2, ecx
 	divsd	xmm2, xmm1
 	addsd	xmm0, xmm2
@@ -245,20 +247,26 @@ ENTRY(__writedec)
 2:	call	__writeint		/* "i" */
 
 	/*
-	 * The fraction: digits while they are worth a unit of the sixth place.
-	 * s, divided by 10 after each digit, takes the exact values 10^5 down
-	 * to 1, so it comes from a table.
+	 * The fraction, f = x - i: digits while they are worth a unit of the
+	 * sixth place. s, divided by 10 after each digit, takes the exact
+	 * values 10^5 down to 1, so it comes from a table.
 	 */
-3:	cvtsi2sd xmm2, rdi
-	subsd	xmm1, xmm2		/* f = x - i */
-	lea	rsi, [rip + stop_scales]
-	mov	byte ptr [rsp], '.'
+3:	mov	byte ptr [rsp], '.'
 	mov	ecx, 1			/* k */
+	movq	rax, xmm1
+	shr	rax, 52			/* x's biased exponent */
+	cmp	eax, 1023 + 3
+	jae	.Lwritedec_exact	/* x >= 8 */
+	xorps	xmm2, xmm2
+	cvtsi2sd xmm2, rdi
+	subsd	xmm1, xmm2		/* f = x - i, exact */
+	lea	rsi, [rip + stop_scales]
 .Lwritedec_digit:
 	mulsd	xmm1, qword ptr [rip + ten]
 	cvttsd2si eax, xmm1		/* d */
 	lea	edx, [rax + '0']
 	mov	byte ptr [rsp + rcx], dl
+	xorps	xmm2, xmm2
 	cvtsi2sd xmm2, eax
 	subsd	xmm1, xmm2		/* f -= d */
 	movapd	xmm2, xmm1
@@ -266,10 +274,58 @@ ENTRY(__writedec)
 	inc	ecx
 	cvttsd2si eax, xmm2
 	test	eax, eax
-	jz	4f			/* the rest is below a unit of the 6th place */
+	jz	.Lwritedec_fraction_out	/* the rest is below a unit of the 6th place */
 	cmp	ecx, FRACTION_DIGITS
 	jbe	.Lwritedec_digit
-4:	mov	rdi, rsp
+	jmp	.Lwritedec_fraction_out
+
+	/*
+	 * From x >= 8 on, x has at most 49 fraction bits: f = F / 2^q with
+	 * q <= 49, so f * 10 < 2^53 / 2^q is exact and so is every step
+	 * above. The same digits come from integer arithmetic on F:
+	 *	F *= 10;  d = F >> q;  F &= 2^q - 1;
+	 * and (int)(f * s) == 0 exactly when F * s < 2^q, since f * s, a
+	 * multiple of 2^-q, is then at most 1 - 2^-49 and rounds below 1.
+	 */
+.Lwritedec_exact:
+	push_cfi r8
+	push_cfi r9
+	movq	rax, xmm1
+	mov	rcx, rax
+	shr	rcx, 52
+	neg	ecx
+	add	ecx, 1075		/* q = 52 - x's exponent */
+	jg	1f
+	xor	ecx, ecx		/* x whole (>= 2^52): F = 0 */
+1:	mov	r8d, 1
+	shl	r8, cl
+	dec	r8			/* 2^q - 1 */
+	and	rax, r8			/* F: x's mantissa bits below the point */
+	lea	r9, [rip + stop_scales_integer]
+	mov	esi, 1			/* k */
+.Lwritedec_exact_digit:
+	lea	rax, [rax + 4*rax]
+	add	rax, rax		/* F *= 10, below 2^53 */
+	mov	rdi, rax
+	shr	rdi, cl			/* d */
+	add	edi, '0'
+	mov	byte ptr [rsp + 16 + rsi], dil	/* the area, above r8 and r9 */
+	and	rax, r8
+	mov	rdi, rax
+	mul	qword ptr [r9 + 8*rsi - 8]	/* rdx:rax = F * s */
+	inc	esi
+	shr	rax, cl
+	or	rax, rdx
+	mov	rax, rdi
+	jz	1f			/* F * s < 2^q */
+	cmp	esi, FRACTION_DIGITS
+	jbe	.Lwritedec_exact_digit
+1:	mov	ecx, esi
+	pop_cfi r9
+	pop_cfi r8
+
+.Lwritedec_fraction_out:
+	mov	rdi, rsp
 	mov	esi, ecx
 	call	__writestr
 
@@ -412,6 +468,8 @@ rounding_bias:	.quad	0x3EA0C6F7A0B5ED8D	/* nearest double to 5e-7 */
 two_pow_63:	.quad	0x43E0000000000000	/* 2^63: first magnitude too large */
 infinity:	.quad	0x7FF0000000000000
 stop_scales:	.double	100000.0, 10000.0, 1000.0, 100.0, 10.0, 1.0
+stop_scales_integer:
+		.quad	100000, 10000, 1000, 100, 10, 1
 text_minus_zero:	.ascii	"-0"
 text_minus_infinity:	.ascii	"-inf"
 text_nan:	.ascii	"nan"
