@@ -192,62 +192,45 @@ void writedec_libc(benchmark::State &state, double value, const char *, const ch
 const char int_line[] = "9223372036854775807\n";  // 19 digits
 const char dec_line[] = "123456.789012\n";
 
-void readint(benchmark::State &state)
+// One read of line per iteration, after a rewind, through routine.
+template <typename Routine>
+void reading(benchmark::State &state, const char *line, Routine routine)
 {
-    FromFile input(int_line);
+    FromFile input(line);
     for (auto _ : state) {
         FromFile::rewind();
-        benchmark::DoNotOptimize(__readint());
-    }
-}
-void readint_floor(benchmark::State &state)
-{
-    FromFile input(int_line);
-    char buffer[24];
-    for (auto _ : state) {
-        FromFile::rewind();
-        benchmark::DoNotOptimize(floor_read(buffer, 20));
-    }
-}
-void readint_libc(benchmark::State &state)
-{
-    FromFile input(int_line);
-    char buffer[24];
-    for (auto _ : state) {
-        FromFile::rewind();
-        ssize_t n = read(0, buffer, 20);
-        buffer[n > 0 ? n : 0] = '\0';
-        benchmark::DoNotOptimize(std::strtol(buffer, nullptr, 10));
+        benchmark::DoNotOptimize(routine());
     }
 }
 
-void readdec(benchmark::State &state)
+int64_t floor_read_20()
 {
-    FromFile input(dec_line);
-    for (auto _ : state) {
-        FromFile::rewind();
-        benchmark::DoNotOptimize(__readdec());
-    }
-}
-void readdec_floor(benchmark::State &state)
-{
-    FromFile input(dec_line);
     char buffer[24];
-    for (auto _ : state) {
-        FromFile::rewind();
-        benchmark::DoNotOptimize(floor_read(buffer, 20));
-    }
+    return floor_read(buffer, 20);
 }
+
+// What libc code does for the same: one read, a zero byte, a conversion.
+template <typename Convert>
+auto libc_read(Convert convert)
+{
+    char buffer[24];
+    const ssize_t n = read(0, buffer, 20);
+    buffer[n > 0 ? n : 0] = '\0';
+    return convert(buffer);
+}
+
+void readint(benchmark::State &state) { reading(state, int_line, [] { return __readint(); }); }
+void readint_floor(benchmark::State &state) { reading(state, int_line, floor_read_20); }
+void readint_libc(benchmark::State &state)
+{
+    reading(state, int_line, [] { return libc_read([](const char *text) { return std::strtol(text, nullptr, 10); }); });
+}
+
+void readdec(benchmark::State &state) { reading(state, dec_line, [] { return __readdec(); }); }
+void readdec_floor(benchmark::State &state) { reading(state, dec_line, floor_read_20); }
 void readdec_libc(benchmark::State &state)
 {
-    FromFile input(dec_line);
-    char buffer[24];
-    for (auto _ : state) {
-        FromFile::rewind();
-        ssize_t n = read(0, buffer, 20);
-        buffer[n > 0 ? n : 0] = '\0';
-        benchmark::DoNotOptimize(std::strtod(buffer, nullptr));
-    }
+    reading(state, dec_line, [] { return libc_read([](const char *text) { return std::strtod(text, nullptr); }); });
 }
 
 }  // namespace

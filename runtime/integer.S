@@ -107,6 +107,26 @@ ENTRY(__readint)
 	ret
 END(__readint)
 
+/* Puts the two digits of \v (below 100) in front of the cursor rsi. */
+.macro put_two_digits v
+	movzx	edx, word ptr [r8 + 2*\v]
+	sub	rsi, 2
+	mov	word ptr [rsi], dx
+.endm
+
+/* Stores the four digits of \v (below 10^4) at [rsi + \at]; changes \v,
+   edx and r9d. v / 100 is (v * 5243) >> 19, exact below 10^4. */
+.macro put_four_digits v, v32, v16, at
+	imul	edx, \v32, 5243
+	shr	edx, 19			/* v / 100 */
+	imul	r9d, edx, 100
+	sub	\v32, r9d		/* v % 100 */
+	movzx	\v32, word ptr [r8 + 2*\v]
+	mov	word ptr [rsi + \at + 2], \v16
+	movzx	edx, word ptr [r8 + 2*rdx]
+	mov	word ptr [rsi + \at], dx
+.endm
+
 /*
  * __writeint - write a signed integer in decimal
  *
@@ -155,22 +175,8 @@ ENTRY(__writeint)
 	shr	rdi, 44			/* hi = c / 10^4 (exact for c < 10^8) */
 	imul	edx, edi, 10000
 	sub	ecx, edx		/* lo = c % 10^4 */
-	imul	edx, ecx, 5243
-	shr	edx, 19			/* lo / 100 (exact below 10^4) */
-	imul	r9d, edx, 100
-	sub	ecx, r9d		/* lo % 100 */
-	movzx	ecx, word ptr [r8 + 2*rcx]
-	mov	word ptr [rsi - 2], cx
-	movzx	edx, word ptr [r8 + 2*rdx]
-	mov	word ptr [rsi - 4], dx
-	imul	edx, edi, 5243
-	shr	edx, 19			/* hi / 100 */
-	imul	r9d, edx, 100
-	sub	edi, r9d		/* hi % 100 */
-	movzx	edi, word ptr [r8 + 2*rdi]
-	mov	word ptr [rsi - 6], di
-	movzx	edx, word ptr [r8 + 2*rdx]
-	mov	word ptr [rsi - 8], dx
+	put_four_digits rcx, ecx, cx, -4
+	put_four_digits rdi, edi, di, -8
 	sub	rsi, 8
 	cmp	rax, 100000000
 	jae	.Lwriteint_chunk
@@ -182,18 +188,14 @@ ENTRY(__writeint)
 	shr	rcx, 37			/* q = u / 100 (exact for 32 bits) */
 	imul	edx, ecx, 100
 	sub	eax, edx		/* u % 100 */
-	movzx	edx, word ptr [r8 + 2*rax]
-	sub	rsi, 2
-	mov	word ptr [rsi], dx
+	put_two_digits rax
 	mov	eax, ecx
 	cmp	eax, 100
 	jae	1b
 .Lwriteint_last:			/* u < 100: its one or two digits */
 	cmp	eax, 10
 	jb	1f
-	movzx	edx, word ptr [r8 + 2*rax]
-	sub	rsi, 2
-	mov	word ptr [rsi], dx
+	put_two_digits rax
 	jmp	2f
 1:	add	eax, '0'
 	dec	rsi
