@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -68,123 +69,66 @@ private:
 
 // ---- output -----------------------------------------------------------------
 
-void writeint_min(benchmark::State &state)
+// One call of routine per iteration, standard output on /dev/null.
+template <typename Routine>
+void writing(benchmark::State &state, Routine routine)
 {
     ToDevNull quiet;
     for (auto _ : state)
-        __writeint(INT64_MIN);
-}
-void writeint_min_floor(benchmark::State &state)
-{
-    ToDevNull quiet;
-    for (auto _ : state)
-        floor_write("-9223372036854775808", 20);
-}
-void writeint_min_libc(benchmark::State &state)
-{
-    ToDevNull quiet;
-    char buffer[24];
-    long long value = INT64_MIN;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(value);
-        int n = std::snprintf(buffer, sizeof buffer, "%lld", value);
-        benchmark::DoNotOptimize(write(1, buffer, n));
-    }
+        routine();
 }
 
-void writeint_7(benchmark::State &state)
+// What libc code does for the same: format into a buffer, one write.
+template <typename Value>
+void libc_write(const char *format, Value value)
 {
-    ToDevNull quiet;
-    for (auto _ : state)
-        __writeint(7);
-}
-void writeint_7_floor(benchmark::State &state)
-{
-    ToDevNull quiet;
-    for (auto _ : state)
-        floor_write("7", 1);
-}
-void writeint_7_libc(benchmark::State &state)
-{
-    ToDevNull quiet;
-    char buffer[24];
-    long long value = 7;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(value);
-        int n = std::snprintf(buffer, sizeof buffer, "%lld", value);
-        benchmark::DoNotOptimize(write(1, buffer, n));
-    }
+    char buffer[64];
+    benchmark::DoNotOptimize(value);
+    const int n = std::snprintf(buffer, sizeof buffer, format, value);
+    benchmark::DoNotOptimize(write(1, buffer, n));
 }
 
-void writechr(benchmark::State &state)
-{
-    ToDevNull quiet;
-    for (auto _ : state)
-        __writechr('A');
-}
-void writechr_floor(benchmark::State &state)
-{
-    ToDevNull quiet;
-    for (auto _ : state)
-        floor_write("A", 1);
-}
-void writechr_libc(benchmark::State &state)
-{
-    ToDevNull quiet;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(write(1, "A", 1));
-}
+void writeint_min(benchmark::State &state) { writing(state, [] { __writeint(INT64_MIN); }); }
+void writeint_min_floor(benchmark::State &state) { writing(state, [] { floor_write("-9223372036854775808", 20); }); }
+void writeint_min_libc(benchmark::State &state) { writing(state, [] { libc_write("%lld", LLONG_MIN); }); }
 
-const char twenty[] = "abcdefghijklmnopqrst";
+void writeint_7(benchmark::State &state) { writing(state, [] { __writeint(7); }); }
+void writeint_7_floor(benchmark::State &state) { writing(state, [] { floor_write("7", 1); }); }
+void writeint_7_libc(benchmark::State &state) { writing(state, [] { libc_write("%lld", 7LL); }); }
 
-void writestr_20(benchmark::State &state)
-{
-    ToDevNull quiet;
-    for (auto _ : state)
-        __writestr(twenty, 0);
-}
-void writestr_20_floor(benchmark::State &state)
-{
-    ToDevNull quiet;
-    for (auto _ : state)
-        floor_write(twenty, 20);
-}
+void writechr(benchmark::State &state) { writing(state, [] { __writechr('A'); }); }
+void writechr_floor(benchmark::State &state) { writing(state, [] { floor_write("A", 1); }); }
+void writechr_libc(benchmark::State &state) { writing(state, [] { benchmark::DoNotOptimize(write(1, "A", 1)); }); }
+
+const char *const twenty = "abcdefghijklmnopqrst";
+
+void writestr_20(benchmark::State &state) { writing(state, [] { __writestr(twenty, 0); }); }
+void writestr_20_floor(benchmark::State &state) { writing(state, [] { floor_write(twenty, 20); }); }
 void writestr_20_libc(benchmark::State &state)
 {
-    ToDevNull quiet;
-    const char *text = twenty;
-    for (auto _ : state) {
+    writing(state, [] {
+        const char *text = twenty;
         benchmark::DoNotOptimize(text);
         benchmark::DoNotOptimize(write(1, text, std::strlen(text)));
-    }
+    });
 }
 
-void writedec(benchmark::State &state, double value, const char *whole, const char *fraction)
+// __writedec beside two writes of its integer and fraction texts.
+void writedec(benchmark::State &state, double value, const char *, const char *)
 {
-    ToDevNull quiet;
-    for (auto _ : state)
-        __writedec(value);
-    (void)whole;
-    (void)fraction;
+    writing(state, [value] { __writedec(value); });
 }
 void writedec_floor(benchmark::State &state, double, const char *whole, const char *fraction)
 {
-    ToDevNull quiet;
     const auto whole_length = std::strlen(whole), fraction_length = std::strlen(fraction);
-    for (auto _ : state) {
+    writing(state, [&] {
         floor_write(whole, whole_length);
         floor_write(fraction, fraction_length);
-    }
+    });
 }
 void writedec_libc(benchmark::State &state, double value, const char *, const char *)
 {
-    ToDevNull quiet;
-    char buffer[64];
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(value);
-        int n = std::snprintf(buffer, sizeof buffer, "%f", value);
-        benchmark::DoNotOptimize(write(1, buffer, n));
-    }
+    writing(state, [value] { libc_write("%f", value); });
 }
 
 // ---- input ------------------------------------------------------------------
