@@ -85,19 +85,16 @@ int main_three_arguments()
     return 42;
 }
 
-int main_name_only() { return __startarg(-1) == 0 && __startarg(0) == 0 ? 0 : 1; }
+// No arguments: a count of 0, and no index reaches the environment.
+int main_without_arguments() { return __startarg(-1) == 0 && __startarg(0) == 0 && __startarg(1) == 0 ? 0 : 1; }
 int main_returns_513() { return 513; }
-
-// argc 0: no program name either. Nothing is an argument, not the
-// environment that follows.
-int main_no_name() { return __startarg(-1) == 0 && __startarg(0) == 0 && __startarg(1) == 0 ? 0 : 1; }
 
 TEST(Start, RunsMainOnTheBlockAndExitsWithItsResult)
 {
     EXPECT_EQ(start_child({"prog", "a", ""}, main_three_arguments), 42);
-    EXPECT_EQ(start_child({"prog"}, main_name_only), 0);
+    EXPECT_EQ(start_child({"prog"}, main_without_arguments), 0);
     EXPECT_EQ(start_child({"prog"}, main_returns_513), 1);  // the kernel keeps 8 bits
-    EXPECT_EQ(start_child({}, main_no_name), 0);
+    EXPECT_EQ(start_child({}, main_without_arguments), 0);  // argc 0: not even a name
 }
 
 // ---- __readstr ----------------------------------------------------------------

@@ -1,6 +1,5 @@
 #include "object-check.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <sstream>
