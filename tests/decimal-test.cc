@@ -1,6 +1,7 @@
-// decimal: decimal text to value and values to text, checked against a
-// model of the same steps in plain double arithmetic.
+// decimal: decimal text to value and values to text, checked against the
+// model of the same steps in plain double arithmetic (support/model.h).
 #include "contract.h"
+#include "model.h"
 #include "object-check.h"
 #include "process.h"
 #include "redirect.h"
@@ -10,8 +11,6 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
@@ -24,87 +23,9 @@ using support::bit;
 using support::Input;
 using support::run;
 
-// ---- the model: the conversion steps, operation by operation ----------------
-
-double model_strtodec(const char *p)
-{
-    double scale = 10.0, acc = 0.0;
-    const bool negative = *p == '-';
-    p += negative;
-    for (;; ++p) {
-        if (*p == '.') {
-            for (++p;; ++p) {
-                const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
-                if (digit > 9)
-                    break;
-                acc = acc + static_cast<double>(digit) / scale;
-                scale = scale * 10.0;
-            }
-            break;
-        }
-        const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
-        if (digit > 9)
-            break;
-        acc = acc * 10.0 + static_cast<double>(digit);
-    }
-    return negative ? 0.0 - acc : acc;
-}
-
-double from_bits(uint64_t bits)
-{
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-uint64_t to_bits(double value)
-{
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-const double bias = from_bits(0x3EA0C6F7A0B5ED8D);
-
-// The exact digits of a whole double, as glibc prints them.
-std::string exact_whole(double value)
-{
-    char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%.0f", value);
-    return buffer;
-}
-
-std::string model_writedec(double value)
-{
-    if (std::isnan(value))
-        return "nan";
-    std::string text;
-    if (value < 0) {
-        text = "-";
-        value = 0.0 - value;
-    }
-    if (std::isinf(value))
-        return text + "inf";
-    const double x = value + bias;
-    if (x >= 0x1p63)
-        return text + exact_whole(value) + ".0";
-    const int64_t whole = static_cast<int64_t>(x);
-    text += std::to_string(whole) + ".";
-    double f = x - static_cast<double>(whole);
-    double s = 1000000.0;
-    int k = 1;
-    for (;;) {
-        f = f * 10.0;
-        const int digit = static_cast<int>(f);
-        text += static_cast<char>('0' + digit);
-        ++k;
-        f = f - static_cast<double>(digit);
-        s = s / 10.0;
-        if (static_cast<int>(f * s) == 0 || k > 6)
-            break;
-    }
-    return text;
-}
+using model::exact_whole;
+using model::from_bits;
+using model::to_bits;
 
 std::string written(double value)
 {
@@ -156,7 +77,7 @@ TEST_P(Readdec, ConvertsOneReadExactly)
 {
     const auto &c = GetParam();
     EXPECT_EQ(to_bits(read_one(c.text)), to_bits(c.value)) << read_one(c.text);
-    EXPECT_EQ(to_bits(model_strtodec(c.text.c_str())), to_bits(c.value)) << "the model disagrees";
+    EXPECT_EQ(to_bits(model::strtodec(c.text.c_str())), to_bits(c.value)) << "the model disagrees";
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, Readdec, testing::ValuesIn(conversions),
@@ -169,10 +90,10 @@ TEST(Argvdec, ConvertsEveryTextAsAnArgument)
     std::string expected;
     for (const auto &c : conversions) {
         argv.push_back(c.text);
-        expected += model_writedec(c.value) + "\n";
+        expected += model::writedec(c.value) + "\n";
     }
     argv.push_back("123456789012345678901234567890.5");  // longer than one read
-    expected += model_writedec(model_strtodec("123456789012345678901234567890.5")) + "\n";
+    expected += model::writedec(model::strtodec("123456789012345678901234567890.5")) + "\n";
     expected += "past=0.0\nminus1=0.0\n";  // past the count, and a negative index
     const auto result = run(argv);
     EXPECT_EQ(result.out, expected);
@@ -198,7 +119,7 @@ TEST(Readdec, MatchesTheModelOnRandomTexts)
             text += '.';
         while (text.size() < 20 && random() % 8)
             text += alphabet[random() % 10];
-        ASSERT_EQ(to_bits(read_one(text)), to_bits(model_strtodec(text.c_str()))) << text;
+        ASSERT_EQ(to_bits(read_one(text)), to_bits(model::strtodec(text.c_str()))) << text;
     }
 }
 
@@ -210,7 +131,7 @@ TEST(Readdec, MatchesTheModelAround2To53)
                                         std::to_string(value / 10) + ".5", "-" + std::to_string(value) + ".3"}) {
             if (text.size() > 20)
                 continue;
-            ASSERT_EQ(to_bits(read_one(text)), to_bits(model_strtodec(text.c_str()))) << text;
+            ASSERT_EQ(to_bits(read_one(text)), to_bits(model::strtodec(text.c_str()))) << text;
         }
 }
 
@@ -245,7 +166,7 @@ class Writedec : public testing::TestWithParam<Rendering> {};
 TEST_P(Writedec, WritesTheText)
 {
     EXPECT_EQ(written(GetParam().value), GetParam().text);
-    EXPECT_EQ(model_writedec(GetParam().value), GetParam().text) << "the model disagrees";
+    EXPECT_EQ(model::writedec(GetParam().value), GetParam().text) << "the model disagrees";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -297,7 +218,7 @@ void expect_model_agrees(const std::vector<double> &values)
     for (double value : values) {
         __writedec(value);
         __writestr(" ", 1);
-        expected += model_writedec(value) + " ";
+        expected += model::writedec(value) + " ";
     }
     const std::string text = capture.text();
     if (text == expected)
@@ -391,7 +312,7 @@ TEST(Contract, ReaddecChangesOnlyXmm0AndR11)
                 {reinterpret_cast<const void *>(&__readdec), 0, 0, false, 0, bit(support::R11), 1u},
                 misaligned, 71 + misaligned);
             EXPECT_EQ(outcome.violations, "") << text;
-            EXPECT_EQ(outcome.out.xmm[0][0], to_bits(model_strtodec(text))) << text;
+            EXPECT_EQ(outcome.out.xmm[0][0], to_bits(model::strtodec(text))) << text;
         }
 }
 
@@ -404,7 +325,7 @@ TEST(Contract, WritedecChangesOnlyR11)
             const auto outcome = support::check_contract(
                 {reinterpret_cast<const void *>(&__writedec), 0, 0, true, value, bit(support::R11)}, misaligned,
                 81 + misaligned);
-            EXPECT_EQ(capture.text(), model_writedec(value));
+            EXPECT_EQ(capture.text(), model::writedec(value));
             EXPECT_EQ(outcome.violations, "") << value;
         }
 }
