@@ -1,0 +1,215 @@
+// Fuzz target: a sequence of calls to every routine (but __start), each
+// through the register-contract trampoline with random register contents,
+// a random stack alignment and random arguments. After each call: no
+// register outside the routine's allowed set changed, and its result and
+// output are what the model says, with standard input consumed as one
+// read per call consumes it.
+//
+// Input layout: a byte n, then n bytes of standard input; a byte m, then m
+// bytes of argument texts separated by spaces (at most eight); then steps
+// of 17 bytes: the routine and its options, an argument, a register seed.
+#include "contract.h"
+#include "harness.h"
+#include "model.h"
+
+#include <bareio.h>
+
+#include <algorithm>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using support::bit;
+using support::R11;
+using support::RAX;
+
+enum Routine { Startarg, Readstr, Writestr, Argvint, Readint, Writeint, Writechr, Argvdec, Readdec, Writedec, Count };
+
+constexpr std::size_t step_size = 1 + 8 + 8;
+constexpr std::size_t buffer_size = 64;
+constexpr std::size_t max_arguments = 8;
+
+struct Reader {
+    std::string_view data;
+    uint8_t byte()
+    {
+        const auto piece = take(1);
+        return piece.empty() ? 0 : static_cast<uint8_t>(piece[0]);
+    }
+    std::string_view take(std::size_t n)
+    {
+        n = std::min(n, data.size());
+        const auto piece = data.substr(0, n);
+        data.remove_prefix(n);
+        return piece;
+    }
+    uint64_t quad()
+    {
+        uint64_t value = 0;
+        const auto piece = take(8);
+        std::memcpy(&value, piece.data(), piece.size());
+        return value;
+    }
+};
+
+// What the model expects of one call.
+struct Expected {
+    unsigned changes_gpr = 0, changes_xmm = 0;
+    bool check_rax = false, check_xmm0 = false;
+    uint64_t rax = 0, xmm0 = 0;
+    std::string output;
+};
+
+std::string describe(int routine, uint64_t argument)
+{
+    static const char *const names[] = {"__startarg", "__readstr", "__writestr", "__argvint", "__readint",
+                                        "__writeint", "__writechr", "__argvdec", "__readdec", "__writedec"};
+    return std::string(names[routine]) + "(" + fuzz::hex(argument) + ")";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzz::setup();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const std::string_view input(reinterpret_cast<const char *>(data), size);
+    const std::string pool(input);  // __writestr's texts: any piece of the input
+    Reader in{input};
+
+    const std::string_view stdin_bytes = in.take(in.byte());
+    fuzz::feed(stdin_bytes);
+    std::size_t consumed = 0;
+    auto next_read = [&](std::size_t capacity) {
+        const auto bytes = stdin_bytes.substr(consumed, capacity);
+        consumed += bytes.size();
+        return std::string(bytes);
+    };
+
+    std::vector<std::string> arguments;
+    const std::string_view argument_bytes = in.take(in.byte());
+    for (std::size_t from = 0; from < argument_bytes.size() && arguments.size() < max_arguments;) {
+        const std::size_t space = std::min(argument_bytes.find(' ', from), argument_bytes.size());
+        arguments.emplace_back(argument_bytes.substr(from, space - from));
+        from = space + 1;
+    }
+    std::vector<const char *> texts;
+    for (const auto &argument : arguments)
+        texts.push_back(argument.c_str());
+    fuzz::set_arguments(texts);
+    const int64_t count = static_cast<int64_t>(arguments.size());
+
+    uint8_t buffer[buffer_size + 1];
+    while (in.data.size() >= step_size) {
+        const uint8_t options = in.byte();
+        const uint64_t argument = in.quad(), seed = in.quad();
+        const int routine = options % Count;
+        const bool misaligned = options & 0x80;
+        // Mostly indices near the arguments, sometimes any 64-bit value.
+        const int64_t index = options & 0x40 ? static_cast<int64_t>(argument)
+                                              : static_cast<int64_t>(argument % (max_arguments + 3)) - 2;
+        const bool present = index >= 0 && index < count;
+
+        support::Contract call{};
+        Expected want;
+        switch (routine) {
+        case Startarg:
+            call = {reinterpret_cast<const void *>(&__startarg), uint64_t(index)};
+            want.changes_gpr = bit(RAX);
+            want.check_rax = true;
+            want.rax = index < 0 ? count : present ? reinterpret_cast<uint64_t>(texts[index]) : 0;
+            break;
+        case Readstr: {
+            const std::size_t capacity = argument % (buffer_size + 1);
+            std::memset(buffer, 0xAA, sizeof buffer);
+            call = {reinterpret_cast<const void *>(&__readstr), reinterpret_cast<uint64_t>(buffer), capacity};
+            want.changes_gpr = bit(RAX) | bit(R11);
+            want.check_rax = true;
+            const std::string bytes = next_read(capacity);
+            want.rax = bytes.size() - (!bytes.empty() && bytes.back() == '\n');
+            want.output = bytes;  // compared with the buffer, not the output
+            break;
+        }
+        case Writestr: {
+            const std::size_t offset = argument % (pool.size() + 1);
+            const std::size_t length = (argument >> 32) % (pool.size() - offset + 1);
+            call = {reinterpret_cast<const void *>(&__writestr), reinterpret_cast<uint64_t>(pool.c_str() + offset),
+                    length};
+            want.changes_gpr = bit(R11);
+            want.output = length ? pool.substr(offset, length) : std::string(pool.c_str() + offset);
+            break;
+        }
+        case Argvint:
+            call = {reinterpret_cast<const void *>(&__argvint), uint64_t(index)};
+            want.changes_gpr = bit(RAX);
+            want.check_rax = true;
+            want.rax = index < 0 ? count : present ? model::strtoint(texts[index]) : 0;
+            break;
+        case Readint:
+            call = {reinterpret_cast<const void *>(&__readint)};
+            want.changes_gpr = bit(RAX) | bit(R11);
+            want.check_rax = true;
+            want.rax = model::strtoint(next_read(model::read_size).c_str());
+            break;
+        case Writeint:
+            call = {reinterpret_cast<const void *>(&__writeint), argument};
+            want.changes_gpr = bit(R11);
+            want.output = model::writeint(static_cast<int64_t>(argument));
+            break;
+        case Writechr:
+            call = {reinterpret_cast<const void *>(&__writechr), argument};
+            want.changes_gpr = bit(R11);
+            want.output.assign(reinterpret_cast<const char *>(&argument), 8);
+            want.output.resize(std::min(want.output.find('\0'), want.output.size()));
+            break;
+        case Argvdec:
+            call = {reinterpret_cast<const void *>(&__argvdec), uint64_t(index)};
+            want.changes_xmm = 1u;
+            want.check_xmm0 = true;
+            want.xmm0 = model::to_bits(present ? model::strtodec(texts[index]) : 0.0);
+            break;
+        case Readdec:
+            call = {reinterpret_cast<const void *>(&__readdec)};
+            want.changes_gpr = bit(R11);
+            want.changes_xmm = 1u;
+            want.check_xmm0 = true;
+            want.xmm0 = model::to_bits(model::strtodec(next_read(model::read_size).c_str()));
+            break;
+        case Writedec:
+            call = {reinterpret_cast<const void *>(&__writedec), 0, 0, true, model::from_bits(argument)};
+            want.changes_gpr = bit(R11);
+            want.output = model::writedec(model::from_bits(argument));
+            break;
+        }
+        call.changes_gpr = want.changes_gpr;
+        call.changes_xmm = want.changes_xmm;
+
+        const auto outcome = support::check_contract(call, misaligned, seed);
+        const std::string what = describe(routine, argument);
+        if (!outcome.violations.empty())
+            fuzz::differ(("the register contract of " + what).c_str(), input, outcome.violations, "no change");
+        if (want.check_rax && outcome.out.gpr[RAX] != want.rax)
+            fuzz::differ(what.c_str(), input, fuzz::hex(outcome.out.gpr[RAX]), fuzz::hex(want.rax));
+        if (want.check_xmm0 && outcome.out.xmm[0][0] != want.xmm0)
+            fuzz::differ(what.c_str(), input, fuzz::hex(outcome.out.xmm[0][0]), fuzz::hex(want.xmm0));
+        const std::string written = fuzz::take();
+        if (routine == Readstr) {
+            const std::string got(reinterpret_cast<const char *>(buffer), want.output.size());
+            const bool untouched = std::all_of(buffer + want.output.size(), buffer + sizeof buffer,
+                                               [](uint8_t b) { return b == 0xAA; });
+            if (got != want.output || !untouched || !written.empty())
+                fuzz::differ(what.c_str(), input, fuzz::quoted(got) + (untouched ? "" : " and more"),
+                             fuzz::quoted(want.output));
+        } else if (written != want.output) {
+            fuzz::differ(what.c_str(), input, fuzz::quoted(written), fuzz::quoted(want.output));
+        }
+    }
+    return 0;
+}

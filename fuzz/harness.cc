@@ -1,0 +1,117 @@
+#include "harness.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+// Runs __start on the given block with a main that hands control straight
+// back: __start records the block, and the argument routines read from it.
+extern "C" void bareio_adopt(uint64_t *block);
+
+namespace fuzz {
+namespace {
+
+constexpr std::size_t max_arguments = 64;
+
+int output_pipe = -1;  // the reading end of descriptor 1's pipe
+
+// The start-up block with room beneath it for the two return addresses
+// __start's calls push: argc, argv[0..argc-1], 0, then an empty environment.
+uint64_t frame[4 + 1 + 1 + max_arguments + 2];
+uint64_t *const block = frame + 4;
+const char program_name[] = "fuzz";
+
+void check(bool ok, const char *what)
+{
+    if (!ok) {
+        std::perror(what);
+        std::abort();
+    }
+}
+
+}  // namespace
+
+void setup()
+{
+    const int input = memfd_create("stdin", 0);
+    check(input >= 0 && dup2(input, 0) == 0, "standard input");
+    close(input);
+
+    int ends[2];
+    check(pipe(ends) == 0, "pipe");
+    fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    fcntl(ends[1], F_SETPIPE_SZ, 1 << 20);  // room for the longest output of one call
+    check(dup2(ends[1], 1) == 1, "standard output");
+    close(ends[1]);
+    output_pipe = ends[0];
+
+    set_arguments({});
+    bareio_adopt(block);
+}
+
+void feed(std::string_view bytes)
+{
+    check(ftruncate(0, 0) == 0, "ftruncate");
+    check(pwrite(0, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size()), "pwrite");
+    check(lseek(0, 0, SEEK_SET) == 0, "lseek");
+}
+
+std::string take()
+{
+    std::string text;
+    char buffer[65536];
+    for (ssize_t n; (n = read(output_pipe, buffer, sizeof buffer)) != 0;) {
+        if (n < 0) {
+            check(errno == EAGAIN, "read of the output");
+            break;
+        }
+        text.append(buffer, n);
+    }
+    return text;
+}
+
+void set_arguments(const std::vector<const char *> &texts)
+{
+    check(texts.size() <= max_arguments, "too many arguments");
+    uint64_t *p = block;
+    *p++ = texts.size() + 1;
+    *p++ = reinterpret_cast<uint64_t>(program_name);
+    for (const char *text : texts)
+        *p++ = reinterpret_cast<uint64_t>(text);
+    *p++ = 0;  // end of argv
+    *p = 0;    // end of the environment
+}
+
+std::string hex(uint64_t bits)
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%016llx", static_cast<unsigned long long>(bits));
+    return text;
+}
+
+std::string quoted(std::string_view bytes)
+{
+    std::string text = "\"";
+    for (unsigned char ch : bytes) {
+        if (ch >= 0x20 && ch < 0x7f && ch != '"' && ch != '\\') {
+            text += static_cast<char>(ch);
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", ch);
+            text += escape;
+        }
+    }
+    return text + "\"";
+}
+
+void differ(const char *what, std::string_view input, const std::string &got, const std::string &want)
+{
+    std::fprintf(stderr, "\n%s differs from the model\n  input: %s\n  got:   %s\n  want:  %s\n", what,
+                 quoted(input).c_str(), got.c_str(), want.c_str());
+    std::abort();
+}
+
+}  // namespace fuzz
