@@ -47,7 +47,9 @@ seeds = {
     "readint": integer_texts + decimal_texts[:4],
     "readdec": decimal_texts + integer_texts[:4],
     "writeint": [quad(v) for v in integers],
-    "writedec": [quad(v) for v in doubles],
+    # Nine bytes: n, then units in the last place from (n + 0.5) / 10^6.
+    "writedec": [quad(v) for v in doubles] + [quad(n) + struct.pack("b", steps) for n, steps in
+                                              [(0, 0), (0, -1), (0, 1), (941629, 2), (123456789012, -3), (999999, 0)]],
     "contract": contract_seeds(),
 }
 
