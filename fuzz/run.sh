@@ -16,9 +16,11 @@ shift || true
 targets=("$@")
 ((${#targets[@]})) || targets=(readint readdec writeint writedec contract)
 
-cmake --workflow --preset fuzz >/dev/null
-
 mkdir -p build-fuzz/artifacts build-fuzz/logs
+cmake --workflow --preset fuzz >build-fuzz/logs/build.log 2>&1 || {
+  cat build-fuzz/logs/build.log >&2
+  exit 1
+}
 failed=0
 report=$(printf '%-10s %12s %10s %8s  %s\n' target executions exec/s corpus result)
 for target in "${targets[@]}"; do
