@@ -8,6 +8,9 @@
 // Input layout: a byte n, then n bytes of standard input; a byte m, then m
 // bytes of argument texts separated by spaces (at most eight); then steps
 // of 17 bytes: the routine and its options, an argument, a register seed.
+// The options byte: bits 0-3 the routine (modulo 10); bit 4 makes the call
+// with standard input and output failing; bit 6 passes the argument itself
+// as an index, not one near the arguments; bit 7 misaligns the stack.
 #include "contract.h"
 #include "harness.h"
 #include "model.h"
@@ -16,6 +19,7 @@
 
 #include <algorithm>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -63,11 +67,11 @@ struct Expected {
     std::string output;
 };
 
-std::string describe(int routine, uint64_t argument)
+std::string describe(int routine, uint64_t argument, bool failing)
 {
     static const char *const names[] = {"__startarg", "__readstr", "__writestr", "__argvint", "__readint",
                                         "__writeint", "__writechr", "__argvdec", "__readdec", "__writedec"};
-    return std::string(names[routine]) + "(" + fuzz::hex(argument) + ")";
+    return std::string(names[routine]) + "(" + fuzz::hex(argument) + ")" + (failing ? " failing" : "");
 }
 
 }  // namespace
@@ -87,7 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string_view stdin_bytes = in.take(in.byte());
     fuzz::feed(stdin_bytes);
     std::size_t consumed = 0;
+    bool failing = false;
     auto next_read = [&](std::size_t capacity) {
+        if (failing)
+            return std::string();  // the read fails: nothing consumed, nothing converted
         const auto bytes = stdin_bytes.substr(consumed, capacity);
         consumed += bytes.size();
         return std::string(bytes);
@@ -110,7 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     while (in.data.size() >= step_size) {
         const uint8_t options = in.byte();
         const uint64_t argument = in.quad(), seed = in.quad();
-        const int routine = options % Count;
+        const int routine = (options & 0x0f) % Count;
+        failing = options & 0x10;
         const bool misaligned = options & 0x80;
         // Mostly indices near the arguments, sometimes any 64-bit value.
         const int64_t index = options & 0x40 ? static_cast<int64_t>(argument)
@@ -133,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             want.changes_gpr = bit(RAX) | bit(R11);
             want.check_rax = true;
             const std::string bytes = next_read(capacity);
-            want.rax = bytes.size() - (!bytes.empty() && bytes.back() == '\n');
+            want.rax = failing ? uint64_t(-EISDIR) : bytes.size() - (!bytes.empty() && bytes.back() == '\n');
             want.output = bytes;  // compared with the buffer, not the output
             break;
         }
@@ -191,8 +199,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         call.changes_gpr = want.changes_gpr;
         call.changes_xmm = want.changes_xmm;
 
+        fuzz::set_failing(failing);
         const auto outcome = support::check_contract(call, misaligned, seed);
-        const std::string what = describe(routine, argument);
+        fuzz::set_failing(false);
+        if (failing)
+            want.output.clear();  // every write failed, and every read
+        const std::string what = describe(routine, argument, failing);
         if (!outcome.violations.empty())
             fuzz::differ(("the register contract of " + what).c_str(), input, outcome.violations, "no change");
         if (want.check_rax && outcome.out.gpr[RAX] != want.rax)

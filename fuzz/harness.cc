@@ -17,6 +17,8 @@ namespace {
 constexpr std::size_t max_arguments = 64;
 
 int output_pipe = -1;  // the reading end of descriptor 1's pipe
+int input_file = -1, output_end = -1;  // what descriptors 0 and 1 normally are
+int directory = -1, read_only = -1;    // what they are while failing
 
 // The start-up block with room beneath it for the two return addresses
 // __start's calls push: argc, argv[0..argc-1], 0, then an empty environment.
@@ -36,17 +38,17 @@ void check(bool ok, const char *what)
 
 void setup()
 {
-    const int input = memfd_create("stdin", 0);
-    check(input >= 0 && dup2(input, 0) == 0, "standard input");
-    close(input);
-
+    input_file = memfd_create("stdin", 0);
     int ends[2];
-    check(pipe(ends) == 0, "pipe");
+    check(input_file >= 0 && pipe(ends) == 0, "memfd_create or pipe");
     fcntl(ends[0], F_SETFL, O_NONBLOCK);
     fcntl(ends[1], F_SETPIPE_SZ, 1 << 20);  // room for the longest output of one call
-    check(dup2(ends[1], 1) == 1, "standard output");
-    close(ends[1]);
     output_pipe = ends[0];
+    output_end = ends[1];
+    directory = open("/", O_RDONLY | O_DIRECTORY);
+    read_only = open("/dev/null", O_RDONLY);
+    check(directory >= 0 && read_only >= 0, "open");
+    set_failing(false);
 
     set_arguments({});
     bareio_adopt(block);
@@ -57,6 +59,13 @@ void feed(std::string_view bytes)
     check(ftruncate(0, 0) == 0, "ftruncate");
     check(pwrite(0, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size()), "pwrite");
     check(lseek(0, 0, SEEK_SET) == 0, "lseek");
+}
+
+void set_failing(bool failing)
+{
+    // A duplicate shares the file position, so input resumes where it was.
+    check(dup2(failing ? directory : input_file, 0) == 0, "standard input");
+    check(dup2(failing ? read_only : output_end, 1) == 1, "standard output");
 }
 
 std::string take()

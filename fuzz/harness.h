@@ -21,6 +21,10 @@ void feed(std::string_view bytes);
 // Everything written to standard output since the last call.
 std::string take();
 
+// While failing: reads of standard input fail (EISDIR) and writes to
+// standard output fail (EBADF); afterwards both go on where they were.
+void set_failing(bool failing);
+
 // The arguments after the program name, as __startarg hands them out. The
 // texts must stay alive while the routines may look at them.
 void set_arguments(const std::vector<const char *> &texts);

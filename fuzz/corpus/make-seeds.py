@@ -29,7 +29,8 @@ def quad(value):
 
 
 def contract_seeds():
-    """n stdin bytes, m argument bytes, then 17-byte steps: options, argument, seed."""
+    """n stdin bytes, m argument bytes, then 17-byte steps: options, argument, seed.
+    Options: routine in bits 0-3, failing descriptors 0x10, raw index 0x40, misaligned 0x80."""
     stdin = b"42\n-7.5\nhello, world\n12345678901234567890123\n"
     arguments = b"12.5 -3 abc 9223372036854775808"
     header = bytes([len(stdin)]) + stdin + bytes([len(arguments)]) + arguments
@@ -40,7 +41,9 @@ def contract_seeds():
                                                              (9, 1.7976931348623157e308), (2, 5 | 12 << 32), (2, 7)]))
     reads = b"".join(bytes([routine]) + quad(capacity) + quad(capacity)
                      for routine, capacity in [(1, 3), (1, 0), (4, 0), (8, 0), (1, 64), (4, 0), (8, 0)])
-    return [header + every_routine, header + writes, header + reads, b"\x00\x00" + every_routine]
+    failing = b"".join(bytes([routine | 0x10]) + quad(7) + quad(routine) for routine in (1, 4, 8, 2, 5, 6, 9))
+    return [header + every_routine, header + writes, header + reads, b"\x00\x00" + every_routine,
+            header + failing + reads]
 
 
 seeds = {
