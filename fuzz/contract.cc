@@ -18,7 +18,6 @@
 #include <bareio.h>
 
 #include <algorithm>
-
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -75,12 +74,6 @@ std::string describe(int routine, uint64_t argument, bool failing)
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::setup();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

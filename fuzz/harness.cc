@@ -1,4 +1,5 @@
 #include "harness.h"
+#include "model.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -34,8 +35,6 @@ void check(bool ok, const char *what)
     }
 }
 
-}  // namespace
-
 void setup()
 {
     input_file = memfd_create("stdin", 0);
@@ -54,6 +53,8 @@ void setup()
     bareio_adopt(block);
 }
 
+}  // namespace
+
 void feed(std::string_view bytes)
 {
     check(ftruncate(0, 0) == 0, "ftruncate");
@@ -66,6 +67,15 @@ void set_failing(bool failing)
     // A duplicate shares the file position, so input resumes where it was.
     check(dup2(failing ? directory : input_file, 0) == 0, "standard input");
     check(dup2(failing ? read_only : output_end, 1) == 1, "standard output");
+}
+
+std::vector<std::string_view> successive_reads(std::string_view input)
+{
+    std::vector<std::string_view> rests;
+    for (std::size_t at = 0; at < input.size(); at += model::read_size)
+        rests.push_back(input.substr(at));
+    rests.push_back({});
+    return rests;
 }
 
 std::string take()
@@ -124,3 +134,9 @@ void differ(const char *what, std::string_view input, const std::string &got, co
 }
 
 }  // namespace fuzz
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzz::setup();
+    return 0;
+}

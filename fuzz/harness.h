@@ -11,12 +11,17 @@
 
 namespace fuzz {
 
-// Once, before the first input: descriptor 0 becomes a memory file and
-// descriptor 1 a pipe, and __start is run on a start-up block of ours.
-void setup();
+// The harness defines LLVMFuzzerInitialize: once, before the first input,
+// descriptor 0 becomes a memory file and descriptor 1 a pipe, and __start
+// is run on a start-up block of ours.
 
 // The bytes the next reads of standard input return, then end of input.
 void feed(std::string_view bytes);
+
+// What is left of fed input at each of the reads that consume it, one
+// model::read_size share a read, ending with the empty rest that end of
+// input leaves.
+std::vector<std::string_view> successive_reads(std::string_view input);
 
 // Everything written to standard output since the last call.
 std::string take();

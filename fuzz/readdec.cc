@@ -7,7 +7,6 @@
 #include <bareio.h>
 
 #include <algorithm>
-
 #include <cstdio>
 #include <string>
 
@@ -28,23 +27,13 @@ void expect_same(const char *what, std::string_view input, double got, double wa
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::setup();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string_view input(reinterpret_cast<const char *>(data), size);
 
     fuzz::feed(input);
-    for (std::size_t at = 0;; at += model::read_size) {
-        const std::string_view rest = input.substr(std::min(at, input.size()));
+    for (const std::string_view rest : fuzz::successive_reads(input))
         expect_same("__readdec", rest, __readdec(), model::readdec(rest));
-        if (rest.empty())
-            break;  // that was end of input
-    }
 
     const std::string text(input);  // as an argument: up to its first zero byte
     fuzz::set_arguments({text.c_str()});

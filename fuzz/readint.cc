@@ -7,27 +7,17 @@
 #include <bareio.h>
 
 #include <algorithm>
-
 #include <string>
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::setup();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string_view input(reinterpret_cast<const char *>(data), size);
 
     fuzz::feed(input);
-    for (std::size_t at = 0;; at += model::read_size) {
-        const std::string_view rest = input.substr(std::min(at, input.size()));
+    for (const std::string_view rest : fuzz::successive_reads(input)) {
         const int64_t got = __readint(), want = model::readint(rest);
         if (got != want)
             fuzz::differ("__readint", rest, std::to_string(got), std::to_string(want));
-        if (rest.empty())
-            break;  // that was end of input
     }
 
     const std::string text(input);  // as an argument: up to its first zero byte

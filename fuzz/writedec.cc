@@ -9,15 +9,8 @@
 #include <bareio.h>
 
 #include <algorithm>
-
 #include <cmath>
 #include <cstring>
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::setup();
-    return 0;
-}
 
 namespace {
 

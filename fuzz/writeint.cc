@@ -7,14 +7,7 @@
 #include <bareio.h>
 
 #include <algorithm>
-
 #include <cstring>
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::setup();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
