@@ -167,8 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         case Writechr:
             call = {reinterpret_cast<const void *>(&__writechr), argument};
             want.changes_gpr = bit(R11);
-            want.output.assign(reinterpret_cast<const char *>(&argument), 8);
-            want.output.resize(std::min(want.output.find('\0'), want.output.size()));
+            want.output = model::writechr(argument);
             break;
         case Argvdec:
             call = {reinterpret_cast<const void *>(&__argvdec), uint64_t(index)};

@@ -184,6 +184,7 @@ TEST_P(Writechr, WritesTheCodesBytes)
     support::StdoutCapture capture;
     __writechr(GetParam().code);
     EXPECT_EQ(capture.text(), GetParam().written);
+    EXPECT_EQ(model::writechr(GetParam().code), GetParam().written) << "the model disagrees";
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -65,6 +65,14 @@ std::string writeint(int64_t value)
     return std::string(buffer, end);
 }
 
+std::string writechr(uint64_t code)
+{
+    std::string text;
+    for (; code & 0xff; code >>= 8)
+        text += static_cast<char>(code & 0xff);
+    return text;
+}
+
 double from_bits(uint64_t bits)
 {
     double value;

@@ -24,8 +24,10 @@ double strtodec(const char *text);
 int64_t readint(std::string_view input);
 double readdec(std::string_view input);
 
-// The text __writeint and __writedec write for a value.
+// The text __writeint and __writedec write for a value, and the bytes
+// __writechr writes for a code: lowest first, up to the first zero byte.
 std::string writeint(int64_t value);
+std::string writechr(uint64_t code);
 std::string writedec(double value);
 
 // The rounding bias added before a decimal is cut to six places.
