@@ -8,8 +8,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-// Runs __start on the given block with a main that hands control straight
-// back: __start records the block, and the argument routines read from it.
+// Runs __start on the given block and comes back (support/trampoline.S).
 extern "C" void bareio_adopt(uint64_t *block);
 
 namespace fuzz {

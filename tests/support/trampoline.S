@@ -11,6 +11,12 @@
  *
  * bareio_enter(block, main) switches to a hand-made start-up block and
  * calls __start with main, exactly as a program's entry code does.
+ *
+ * bareio_adopt(block) does the same in-process and comes back: its main
+ * returns straight to bareio_adopt's caller, so __start has recorded the
+ * block but never exits. The argument routines then read the block, whose
+ * entries the caller may change at any time. The block needs 16 writable
+ * bytes below it for the two return addresses pushed there.
  */
 	.intel_syntax noprefix
 
@@ -18,23 +24,39 @@
 #define XMM(n)	(128 + 16 * (n))
 #define RFLAGS	384
 
-	.bss
-	.p2align 3
-routine:	.quad 0
-out_ptr:	.quad 0
-saved_rsp:	.quad 0
-call_rsp:	.quad 0
-
-	.text
-	.globl	bareio_checked_call
-	.type	bareio_checked_call, @function
-bareio_checked_call:
+/* The System V callee-saved registers, kept by the routines that leave
+   the caller's stack. */
+.macro push_callee_saved
 	push	rbp
 	push	rbx
 	push	r12
 	push	r13
 	push	r14
 	push	r15
+.endm
+
+.macro pop_callee_saved
+	pop	r15
+	pop	r14
+	pop	r13
+	pop	r12
+	pop	rbx
+	pop	rbp
+.endm
+
+	.bss
+	.p2align 3
+routine:	.quad 0
+out_ptr:	.quad 0
+saved_rsp:	.quad 0
+call_rsp:	.quad 0
+adopter_rsp:	.quad 0
+
+	.text
+	.globl	bareio_checked_call
+	.type	bareio_checked_call, @function
+bareio_checked_call:
+	push_callee_saved
 	mov	qword ptr [rip + routine], rdi
 	mov	qword ptr [rip + out_ptr], rdx
 	mov	qword ptr [rip + saved_rsp], rsp
@@ -119,12 +141,7 @@ bareio_checked_call:
 	movdqu	xmmword ptr [rax + XMM(15)], xmm15
 
 	mov	rsp, qword ptr [rip + saved_rsp]
-	pop	r15
-	pop	r14
-	pop	r13
-	pop	r12
-	pop	rbx
-	pop	rbp
+	pop_callee_saved
 	ret
 	.size	bareio_checked_call, . - bareio_checked_call
 
@@ -136,5 +153,19 @@ bareio_enter:
 	call	__start
 	ud2
 	.size	bareio_enter, . - bareio_enter
+
+	.globl	bareio_adopt
+	.type	bareio_adopt, @function
+bareio_adopt:
+	push_callee_saved
+	mov	qword ptr [rip + adopter_rsp], rsp
+	mov	rsp, rdi		/* rsp -> argc, as at process entry */
+	lea	rdi, [rip + .Ladopted]
+	call	__start
+.Ladopted:				/* __start's main: back to our caller */
+	mov	rsp, qword ptr [rip + adopter_rsp]
+	pop_callee_saved
+	ret
+	.size	bareio_adopt, . - bareio_adopt
 
 	.section .note.GNU-stack, "", @progbits
