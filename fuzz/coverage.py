@@ -30,7 +30,18 @@ objects = sorted(build.glob("runtime/CMakeFiles/bareio_*.dir/*.o"))
 routines = {line.split()[2] for o in objects for line in output("nm", "--defined-only", str(o)).splitlines()
             if len(line.split()) == 3 and line.split()[1] in "tT"}
 
-instructions = {}                      # routine -> [(offset, text)]
+
+def routine_at(spans, address):
+    """The routine holding an address, and the address's offset in it."""
+    for routine, (start, end) in spans.items():
+        if start <= address < end:
+            return routine, address - start
+    return None, None
+
+
+# Every replay program links the same object code: each routine is listed
+# from the first program that holds it, and offsets count from its start.
+instructions = {}                       # routine -> [(offset, text)]
 reached = collections.defaultdict(set)  # routine -> offsets
 with tempfile.TemporaryDirectory() as work:
     for target in targets:
@@ -42,13 +53,13 @@ with tempfile.TemporaryDirectory() as work:
             if len(fields) == 4 and fields[3] in routines:
                 start = int(fields[0], 16)
                 spans[fields[3]] = (start, start + int(fields[1], 16))
+        listed = set(instructions)
         for line in output("objdump", "-d", "--no-show-raw-insn", "-M", "intel", str(binary)).splitlines():
             match = re.match(r"\s+([0-9a-f]+):\s+(.*)", line)
             if match:
-                address = int(match.group(1), 16)
-                for routine, (start, end) in spans.items():
-                    if start <= address < end:
-                        instructions.setdefault(f"{routine}@{target}", []).append((address - start, match.group(2)))
+                routine, offset = routine_at(spans, int(match.group(1), 16))
+                if routine and routine not in listed:
+                    instructions.setdefault(routine, []).append((offset, match.group(2)))
         profile = pathlib.Path(work) / f"{target}.out"
         subprocess.run(["valgrind", "--tool=callgrind", "--dump-instr=yes", "--compress-pos=no",
                         "--compress-strings=no", f"--callgrind-out-file={profile}", str(binary), *corpora],
@@ -58,20 +69,14 @@ with tempfile.TemporaryDirectory() as work:
             if line.startswith("ob="):
                 current = line[3:].strip() == str(binary)
             elif current and line.startswith("0x"):
-                address = int(line.split()[0], 16)
-                for routine, (start, end) in spans.items():
-                    if start <= address < end:
-                        reached[routine].add(address - start)
+                routine, offset = routine_at(spans, int(line.split()[0], 16))
+                if routine:
+                    reached[routine].add(offset)
         print(f"replayed {target}: {', '.join(corpora)}", file=sys.stderr)
 
-# The same object code is linked into every replay program: one listing each.
-listing = {}
-for key, lines in instructions.items():
-    listing.setdefault(key.split("@")[0], lines)
-
 total = hit = 0
-for routine in sorted(listing):
-    lines = listing[routine]
+for routine in sorted(instructions):
+    lines = instructions[routine]
     missed = [(offset, text) for offset, text in lines if offset not in reached[routine]]
     total += len(lines)
     hit += len(lines) - len(missed)
