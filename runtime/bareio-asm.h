@@ -5,20 +5,30 @@
  * This file gives it the system-call numbers and descriptors it names, the
  * routine brackets that emit symbol type, size and unwind information, the
  * push/pop pair that keeps the unwind information in step with the stack,
- * and the one wrapper for the syscall instruction.
+ * the one wrapper for the syscall instruction, the wait for a descriptor
+ * that would block, and the line reader of __readint and __readdec.
  */
 #ifndef BAREIO_ASM_H
 #define BAREIO_ASM_H
 
 	.intel_syntax noprefix
 
-/* Linux x86-64 system calls and the two descriptors the run-time uses. */
+/* Linux x86-64 system calls, their constants, and the two descriptors. */
 #define SYS_read	0
 #define SYS_write	1
+#define SYS_poll	7
+#define SYS_lseek	8
+#define SYS_ioctl	16
 #define SYS_exit	60
 #define STDIN		0
 #define STDOUT		1
 #define EINTR		4
+#define EAGAIN		11
+#define SEEK_SET	0
+#define SEEK_CUR	1
+#define POLLIN		1
+#define POLLOUT		4
+#define NEWLINE		10
 
 /* ENTRY/END bracket an exported routine, LOCAL/END a module-private one. */
 #define ENTRY(name)			\
@@ -74,6 +84,113 @@ name:					\
 	push_cfi rcx
 	syscall
 	pop_cfi rcx
+.endm
+
+/*
+ * Waits in poll until descriptor \fd is ready for \events (POLLIN or
+ * POLLOUT), for a caller whose transfer would block. Changes rax (and r11);
+ * poll's result is not looked at: an interruption or a failure of poll
+ * itself only means the caller tries its transfer again.
+ */
+.macro wait_ready fd, events
+	push_cfi rdi
+	push_cfi rsi
+	push_cfi rdx
+	push	\fd			/* struct pollfd { fd, events, revents } */
+	.cfi_adjust_cfa_offset 8
+	mov	byte ptr [rsp + 4], \events
+	mov	rdi, rsp
+	mov	esi, 1			/* one descriptor */
+	or	edx, -1			/* no time limit */
+	mov	eax, SYS_poll
+	kernel_call
+	pop	rax			/* drop the pollfd */
+	.cfi_adjust_cfa_offset -8
+	pop_cfi rdx
+	pop_cfi rsi
+	pop_cfi rdi
+.endm
+
+/*
+ * One line of standard input, for __readint and __readdec: the bytes up to
+ * and including the first newline, at most LINE_CAPACITY of them, or what
+ * is left before end of input. Whatever follows stays in the input, and
+ * nothing is remembered, so the next call (of any routine, or of another
+ * program reading the same descriptor) starts right after the line.
+ *
+ * In:      rsp -> LINE_AREA bytes of scratch
+ * Out:     the line's text at rsp, its newline (if read) replaced by a zero
+ *          byte, or a zero byte after it; empty at end of input or on a
+ *          read error
+ * Changes: rax, rcx, rdx, rsi, rdi, r11, flags
+ *
+ * Every byte comes through __readstr, in as few reads as the kind of input
+ * allows without reading past the line:
+ *	p = lseek(STDIN, 0, SEEK_CUR);
+ *	n = p >= 0 ? 20 : 1;	// a file: one read, then hand back what
+ *				// follows the line; a pipe, socket or
+ *				// terminal: byte by byte
+ *	for (end = area; ; ) {
+ *		r = __readstr(end, n);	// EINTR: again; EAGAIN: poll, again
+ *		if (r <= 0) break;	// newline (n = 1), end, or an error
+ *		end += r;
+ *		if (n != 1 || end == area + 20) break;
+ *	}
+ *	if (p >= 0 && (nl = first newline in [area, end)))
+ *		lseek(STDIN, p + (nl + 1 - area), SEEK_SET), end = nl;
+ *	*end = 0;
+ */
+#define LINE_CAPACITY	20
+#define LINE_AREA	24	/* the line and its zero byte */
+
+.macro read_line
+	xor	esi, esi		/* lseek(STDIN, 0, SEEK_CUR) */
+	mov	edx, SEEK_CUR
+	xor	edi, edi		/* STDIN */
+	mov	eax, SYS_lseek
+	kernel_call
+	mov	rdx, rax		/* p: >= 0 for a file */
+	mov	esi, LINE_CAPACITY
+	test	rax, rax
+	jns	1f
+	mov	esi, 1			/* a stream: byte by byte */
+1:	mov	rdi, rsp		/* end of the text so far */
+.Lline_next\@:
+	call	__readstr		/* rax: a count up to 20 or -errno, */
+	cmp	eax, -EINTR		/* so its low half decides */
+	je	.Lline_next\@
+	cmp	eax, -EAGAIN
+	jne	2f
+	wait_ready STDIN, POLLIN
+	jmp	.Lline_next\@
+2:	test	eax, eax
+	jle	.Lline_end\@		/* a newline (byte by byte), end, error */
+	add	rdi, rax
+	cmp	esi, 1
+	jne	.Lline_end\@		/* the one read of a file */
+	lea	rax, [rsp + LINE_CAPACITY]
+	cmp	rdi, rax
+	jb	.Lline_next\@
+.Lline_end\@:
+	test	rdx, rdx
+	js	.Lline_done\@		/* a stream gave no more than the line */
+	mov	rax, rsp		/* a file: find the first newline */
+3:	cmp	rax, rdi
+	jae	.Lline_done\@		/* none: the read was the line */
+	inc	rax
+	cmp	byte ptr [rax - 1], NEWLINE
+	jne	3b
+	mov	byte ptr [rax - 1], 0	/* the line ends at its newline */
+	lea	rsi, [rdx + rax]	/* and the input right after it: */
+	sub	rsi, rsp
+	xor	edx, edx		/* lseek(STDIN, p + line, SEEK_SET) */
+	xor	edi, edi
+	mov	eax, SYS_lseek
+	kernel_call
+	jmp	.Lline_return\@
+.Lline_done\@:
+	mov	byte ptr [rdi], 0
+.Lline_return\@:
 .endm
 
 /* No module needs an executable stack. */

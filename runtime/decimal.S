@@ -18,8 +18,6 @@
  */
 #include "bareio-asm.h"
 
-#define READ_BUFFER	24	/* __readdec's buffer on the stack */
-#define READ_CAPACITY	20	/* bytes read into it; one more for the zero */
 #define FRACTION_AREA	8	/* the point and up to six digits */
 #define FRACTION_DIGITS	6
 #define XMM_SAVES	32	/* xmm1 and xmm2, 16 bytes each */
@@ -151,31 +149,33 @@ ENTRY(__argvdec)
 END(__argvdec)
 
 /*
- * __readdec - read a decimal number from standard input
+ * __readdec - read a decimal number from a line of standard input
  *
  * In:      nothing
- * Out:     xmm0 = value of the text of one read (at most 20 bytes; the rest
- *          waits for the next read); 0.0 at end of input or on a read error
+ * Out:     xmm0 = value of one line's text (at most 20 bytes of it; the
+ *          rest waits for the next read); 0.0 for an empty line, at end of
+ *          input or on a read error
  * Changes: xmm0, r11, flags
- * Stack:   24-byte read buffer
+ * Stack:   the line reader's area (see read_line in bareio-asm.h)
+ *
+ * The line is read as by __readint: exactly the line is consumed, signals
+ * and non-blocking input are waited out.
  */
 ENTRY(__readdec)
 	push_cfi rax
+	push_cfi rcx
+	push_cfi rdx
 	push_cfi rsi
 	push_cfi rdi
-	reserve	READ_BUFFER
-	mov	rdi, rsp
-	mov	esi, READ_CAPACITY
-	call	__readstr
-	test	rax, rax
-	jns	1f
-	xor	eax, eax		/* a read error reads as empty text */
-1:	mov	byte ptr [rsp + rax], 0	/* also cuts an uncounted newline */
+	reserve	LINE_AREA
+	read_line
 	mov	rax, rsp
 	call	__strtodec
-	release	READ_BUFFER
+	release	LINE_AREA
 	pop_cfi rdi
 	pop_cfi rsi
+	pop_cfi rdx
+	pop_cfi rcx
 	pop_cfi rax
 	ret
 END(__readdec)

@@ -13,8 +13,6 @@
  */
 #include "bareio-asm.h"
 
-#define READ_BUFFER	24	/* __readint's buffer on the stack */
-#define READ_CAPACITY	20	/* bytes read into it; one more for the zero */
 #define WRITE_AREA	24	/* __writeint's digits; the longest text is 20 */
 
 /*
@@ -80,30 +78,33 @@ ENTRY(__argvint)
 END(__argvint)
 
 /*
- * __readint - read an integer from standard input
+ * __readint - read an integer from a line of standard input
  *
  * In:      nothing
- * Out:     rax = value of the text of one read (at most 20 bytes; the rest
- *          waits for the next read); 0 at end of input or on a read error
+ * Out:     rax = value of one line's text (at most 20 bytes of it; the rest
+ *          waits for the next read); 0 for an empty line, at end of input
+ *          or on a read error
  * Changes: rax, r11, flags
- * Stack:   24-byte read buffer
+ * Stack:   the line reader's area (see read_line in bareio-asm.h)
+ *
+ * Exactly the line is consumed, whatever standard input is; a read
+ * interrupted by a signal is retried, and a non-blocking input is waited
+ * for.
  */
 ENTRY(__readint)
+	push_cfi rcx
+	push_cfi rdx
 	push_cfi rsi
 	push_cfi rdi
-	reserve	READ_BUFFER
-	mov	rdi, rsp
-	mov	esi, READ_CAPACITY
-	call	__readstr
-	test	rax, rax
-	jns	1f
-	xor	eax, eax		/* a read error reads as empty text */
-1:	mov	byte ptr [rsp + rax], 0	/* also cuts an uncounted newline */
+	reserve	LINE_AREA
+	read_line
 	mov	rax, rsp
 	call	__strtoint
-	release	READ_BUFFER
+	release	LINE_AREA
 	pop_cfi rdi
 	pop_cfi rsi
+	pop_cfi rdx
+	pop_cfi rcx
 	ret
 END(__readint)
 

@@ -93,10 +93,11 @@ END(__startarg)
  *          of input; a negative kernel error code, unchanged, on failure
  * Changes: rax, r11, flags
  *
- * Exactly one read system call: a terminal hands over at most one line,
- * a pipe or file what is there, up to the capacity; the rest waits for
- * the next call. No zero byte is stored; a caller that wants one reserves
- * a byte more than the capacity and stores it at the count.
+ * Exactly one read system call, its result handed back as it is (EINTR
+ * and EAGAIN included): a terminal hands over at most one line, a pipe or
+ * file what is there, up to the capacity; the rest waits for the next
+ * call. No zero byte is stored; a caller that wants one reserves a byte
+ * more than the capacity and stores it at the count.
  */
 ENTRY(__readstr)
 	push_cfi rdi
@@ -109,7 +110,7 @@ ENTRY(__readstr)
 	kernel_call
 	test	rax, rax
 	jle	1f			/* end of input or error: as it is */
-	cmp	byte ptr [rsi + rax - 1], 10
+	cmp	byte ptr [rsi + rax - 1], NEWLINE
 	jne	1f
 	dec	rax			/* uncount the final newline */
 1:	pop_cfi rdx
@@ -122,14 +123,16 @@ END(__readstr)
  * __writestr - write a text to standard output
  *
  * In:      rdi = text, rsi = length in bytes, or 0 for a zero-terminated
- *          text (whose zero byte is not written)
+ *          text (whose zero byte is not written); a null text with
+ *          length 0 writes nothing
  * Out:     nothing; rax is kept
  * Changes: r11, flags (the direction flag is not touched)
  *
- * Normally one write system call. A short write is continued and a write
- * interrupted by a signal is retried, until every byte is out or the kernel
- * reports another error (or accepts no byte at all), which ends the call
- * silently. An empty text still makes one write of zero bytes.
+ * Normally one write system call. A short write is continued, a write
+ * interrupted by a signal is retried, and one that would block (standard
+ * output non-blocking) waits in poll for room: every byte arrives, unless
+ * the kernel reports another error (or accepts no byte at all), which ends
+ * the call silently. An empty text still makes one write of zero bytes.
  */
 ENTRY(__writestr)
 	push_cfi rax
@@ -139,6 +142,8 @@ ENTRY(__writestr)
 	mov	rdx, rsi
 	test	rdx, rdx
 	jnz	.Lwritestr_out
+	test	rdi, rdi
+	jz	.Lwritestr_done		/* no text at all: nothing to write */
 	/* Length 0: count the bytes before the zero byte, four a round. */
 	mov	rdx, rdi
 .Lwritestr_scan:
@@ -168,7 +173,11 @@ ENTRY(__writestr)
 	je	.Lwritestr_done		/* the usual case: all of it */
 	cmp	rax, -EINTR
 	je	.Lwritestr_again	/* interrupted before any byte: retry */
-	test	rax, rax
+	cmp	rax, -EAGAIN
+	jne	1f
+	wait_ready STDOUT, POLLOUT	/* non-blocking and full: wait for room */
+	jmp	.Lwritestr_again
+1:	test	rax, rax
 	jle	.Lwritestr_done		/* an error, or no progress: give up */
 	add	rsi, rax		/* short write: carry on with the rest */
 	sub	rdx, rax
