@@ -2,8 +2,8 @@
 // through the register-contract trampoline with random register contents,
 // a random stack alignment and random arguments. After each call: no
 // register outside the routine's allowed set changed, and its result and
-// output are what the model says, with standard input consumed as one
-// read per call consumes it.
+// output are what the model says, with standard input consumed as the
+// routines consume it: one read's worth by __readstr, a line by the readers.
 //
 // Input layout: a byte n, then n bytes of standard input; a byte m, then m
 // bytes of argument texts separated by spaces (at most eight); then steps
@@ -92,6 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         consumed += bytes.size();
         return std::string(bytes);
     };
+    auto next_line = [&] {
+        return next_read(model::line_length(stdin_bytes.substr(consumed)));
+    };
 
     std::vector<std::string> arguments;
     const std::string_view argument_bytes = in.take(in.byte());
@@ -157,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             call = {reinterpret_cast<const void *>(&__readint)};
             want.changes_gpr = bit(RAX) | bit(R11);
             want.check_rax = true;
-            want.rax = model::strtoint(next_read(model::read_size).c_str());
+            want.rax = model::strtoint(next_line().c_str());
             break;
         case Writeint:
             call = {reinterpret_cast<const void *>(&__writeint), argument};
@@ -180,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             want.changes_gpr = bit(R11);
             want.changes_xmm = 1u;
             want.check_xmm0 = true;
-            want.xmm0 = model::to_bits(model::strtodec(next_read(model::read_size).c_str()));
+            want.xmm0 = model::to_bits(model::strtodec(next_line().c_str()));
             break;
         case Writedec:
             call = {reinterpret_cast<const void *>(&__writedec), 0, 0, true, model::from_bits(argument)};

@@ -71,7 +71,7 @@ void set_failing(bool failing)
 std::vector<std::string_view> successive_reads(std::string_view input)
 {
     std::vector<std::string_view> rests;
-    for (std::size_t at = 0; at < input.size(); at += model::read_size)
+    for (std::size_t at = 0; at < input.size(); at += model::line_length(input.substr(at)))
         rests.push_back(input.substr(at));
     rests.push_back({});
     return rests;

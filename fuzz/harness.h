@@ -18,8 +18,8 @@ namespace fuzz {
 // The bytes the next reads of standard input return, then end of input.
 void feed(std::string_view bytes);
 
-// What is left of fed input at each of the reads that consume it, one
-// model::read_size share a read, ending with the empty rest that end of
+// What is left of fed input at each of the calls of __readint or __readdec
+// that consume it, a line each, ending with the empty rest that end of
 // input leaves.
 std::vector<std::string_view> successive_reads(std::string_view input);
 

@@ -45,18 +45,25 @@ double strtodec(const char *p)
     return negative ? 0.0 - acc : acc;
 }
 
+std::size_t line_length(std::string_view input)
+{
+    const auto line = input.substr(0, line_capacity);
+    const auto newline = line.find('\n');
+    return newline == line.npos ? line.size() : newline + 1;
+}
+
 namespace {
 
-std::string one_read(std::string_view input)
+std::string one_line(std::string_view input)
 {
-    return std::string(input.substr(0, read_size));  // c_str() ends it at a zero byte
+    return std::string(input.substr(0, line_length(input)));  // c_str() ends it at a zero byte
 }
 
 }  // namespace
 
-int64_t readint(std::string_view input) { return strtoint(one_read(input).c_str()); }
+int64_t readint(std::string_view input) { return strtoint(one_line(input).c_str()); }
 
-double readdec(std::string_view input) { return strtodec(one_read(input).c_str()); }
+double readdec(std::string_view input) { return strtodec(one_line(input).c_str()); }
 
 std::string writeint(int64_t value)
 {

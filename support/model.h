@@ -9,8 +9,12 @@
 
 namespace model {
 
-// How many bytes one __readint or __readdec takes from standard input.
-constexpr std::size_t read_size = 20;
+// The most bytes one __readint or __readdec takes from standard input.
+constexpr std::size_t line_capacity = 20;
+
+// How many bytes of this input one __readint or __readdec takes: up to and
+// including the first newline, at most line_capacity, or all there is.
+std::size_t line_length(std::string_view input);
 
 // Optional '-', then digits up to the first non-digit, wrapping modulo 2^64.
 int64_t strtoint(const char *text);
@@ -19,8 +23,8 @@ int64_t strtoint(const char *text);
 // added as digit / 10^k.
 double strtodec(const char *text);
 
-// What one read of standard input holding these bytes converts to: the
-// first read_size bytes, up to the first zero byte.
+// What one call converts with standard input holding these bytes: the
+// line that line_length() takes, up to its first zero byte.
 int64_t readint(std::string_view input);
 double readdec(std::string_view input);
 

@@ -79,6 +79,9 @@ Process::Process(const std::vector<std::string> &argv, Input how, const std::str
     case Input::Directory:
         child_in = open("/", O_RDONLY | O_DIRECTORY);
         break;
+    case Input::SlowPipe:
+    case Input::NonBlockingPipe:
+        fail("a slow pipe is for in-process tests");
     }
 
     std::vector<char *> args;

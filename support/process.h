@@ -16,6 +16,10 @@ enum class Input {
     Terminal,   // a pseudo-terminal in canonical mode, echo off: one line a read
     Closed,     // descriptor 0 not open: reads fail with EBADF
     Directory,  // a directory: reads fail with EISDIR
+    // In-process only: a pipe that a thread fills a byte every 2 ms, then
+    // closes, so reads wait; the second has O_NONBLOCK: reads see EAGAIN.
+    SlowPipe,
+    NonBlockingPipe,
 };
 
 struct Result {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/time.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,6 +30,21 @@ int temp_file()
     unlink(name);
     return fd;
 }
+
+// A helper thread that never takes a signal meant for the code under test.
+template <typename Body>
+std::thread quiet_thread(Body body)
+{
+    sigset_t all, saved;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &saved);
+    std::thread thread(body);
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    return thread;
+}
+
+volatile sig_atomic_t interruptions = 0;
+void count_interruption(int) { interruptions = interruptions + 1; }
 
 }  // namespace
 
@@ -71,6 +87,39 @@ StdoutClosed::~StdoutClosed()
     close(saved_);
 }
 
+StdoutDrain::StdoutDrain(bool nonblocking)
+{
+    std::fflush(stdout);
+    int ends[2];
+    if (pipe(ends) != 0)
+        throw std::runtime_error("pipe");
+    if (nonblocking)
+        fcntl(ends[1], F_SETFL, O_NONBLOCK);
+    saved_ = dup(1);
+    dup2(ends[1], 1);
+    close(ends[1]);
+    drain_ = quiet_thread([this, from = ends[0]] {
+        char buffer[16384];
+        for (ssize_t n; (n = read(from, buffer, sizeof buffer)) != 0; usleep(50))
+            if (n > 0)
+                received_.append(buffer, n);
+        close(from);
+    });
+}
+
+std::string StdoutDrain::text()
+{
+    if (saved_ < 0)
+        return {};
+    dup2(saved_, 1);  // the last writing end closes: the drain sees the end
+    close(saved_);
+    saved_ = -1;
+    drain_.join();
+    return std::move(received_);
+}
+
+StdoutDrain::~StdoutDrain() { text(); }
+
 StdinFeed::StdinFeed(const std::string &bytes, Input how)
 {
     saved_ = dup(0);
@@ -111,6 +160,24 @@ StdinFeed::StdinFeed(const std::string &bytes, Input how)
     case Input::Directory:
         fd = open("/", O_RDONLY | O_DIRECTORY);
         break;
+    case Input::SlowPipe:
+    case Input::NonBlockingPipe: {
+        int ends[2];
+        if (pipe(ends) != 0)
+            throw std::runtime_error("pipe");
+        if (how == Input::NonBlockingPipe)
+            fcntl(ends[0], F_SETFL, O_NONBLOCK);
+        fd = ends[0];
+        feed_ = quiet_thread([bytes, to = ends[1]] {
+            for (char byte : bytes) {
+                usleep(2000);
+                if (write(to, &byte, 1) != 1)
+                    std::abort();
+            }
+            close(to);
+        });
+        break;
+    }
     }
     if (fd >= 0) {
         dup2(fd, 0);
@@ -122,10 +189,31 @@ StdinFeed::StdinFeed(const std::string &bytes, Input how)
 
 StdinFeed::~StdinFeed()
 {
+    if (feed_.joinable())
+        feed_.join();
     dup2(saved_, 0);
     close(saved_);
     if (master_ >= 0)
         close(master_);
 }
+
+Interrupter::Interrupter()
+{
+    interruptions = 0;
+    struct sigaction action {};
+    action.sa_handler = count_interruption;  // no SA_RESTART
+    sigaction(SIGALRM, &action, &saved_);
+    itimerval every_ms{{0, 1000}, {0, 1000}};
+    setitimer(ITIMER_REAL, &every_ms, nullptr);
+}
+
+Interrupter::~Interrupter()
+{
+    itimerval off{};
+    setitimer(ITIMER_REAL, &off, nullptr);
+    sigaction(SIGALRM, &saved_, nullptr);
+}
+
+int Interrupter::count() const { return interruptions; }
 
 }  // namespace support

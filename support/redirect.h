@@ -4,7 +4,9 @@
 
 #include "process.h"
 
+#include <csignal>
 #include <string>
+#include <thread>
 
 namespace support {
 
@@ -34,9 +36,26 @@ private:
     int saved_ = -1;
 };
 
+// Descriptor 1 a pipe, blocking or not, that a thread drains slowly, so
+// writes come back short or would block; text() waits for the last byte.
+class StdoutDrain {
+public:
+    explicit StdoutDrain(bool nonblocking);
+    ~StdoutDrain();
+    StdoutDrain(const StdoutDrain &) = delete;
+    StdoutDrain &operator=(const StdoutDrain &) = delete;
+    // Puts descriptor 1 back and returns what was written (once).
+    std::string text();
+
+private:
+    int saved_ = -1;
+    std::string received_;
+    std::thread drain_;
+};
+
 // Descriptor 0 reads the given bytes (from a file, a pipe already closed at
-// the writing end, or a terminal), or fails (Closed, Directory), for the
-// lifetime of the object.
+// the writing end, a terminal, or a pipe filled slowly), or fails (Closed,
+// Directory), for the lifetime of the object.
 class StdinFeed {
 public:
     explicit StdinFeed(const std::string &bytes, Input how = Input::File);
@@ -46,6 +65,22 @@ public:
 
 private:
     int saved_ = -1, master_ = -1;
+    std::thread feed_;
+};
+
+// SIGALRM every millisecond, with a handler installed without SA_RESTART,
+// while the object lives: system calls that wait end early with EINTR.
+class Interrupter {
+public:
+    Interrupter();
+    ~Interrupter();
+    Interrupter(const Interrupter &) = delete;
+    Interrupter &operator=(const Interrupter &) = delete;
+    // How many signals have arrived so far.
+    int count() const;
+
+private:
+    struct sigaction saved_ {};
 };
 
 }  // namespace support

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -139,17 +140,25 @@ TEST(Readdec, MatchesTheModelAround2To53)
 
 TEST(Readdec, LinesEndsAndErrors)
 {
-    {
-        support::StdinFeed feed("2.75\n-0.5\n\x04", Input::Terminal);
+    // A line a call from anything: the terminal's ^D, then end of input.
+    for (Input how : {Input::Terminal, Input::File, Input::Pipe, Input::SlowPipe, Input::NonBlockingPipe}) {
+        support::StdinFeed feed(how == Input::Terminal ? "2.75\n-0.5\n\x04" : "2.75\n-0.5\n", how);
+        std::optional<support::Interrupter> interrupter;
+        if (how == Input::SlowPipe)
+            interrupter.emplace();
         EXPECT_EQ(__readdec(), 2.75);
         EXPECT_EQ(__readdec(), -0.5);
-        EXPECT_EQ(to_bits(__readdec()), 0u);  // ^D: end of input
+        EXPECT_EQ(to_bits(__readdec()), 0u);
     }
     for (Input failing : {Input::Closed, Input::Directory}) {
         support::StdinFeed feed("", failing);
         EXPECT_EQ(to_bits(__readdec()), 0u);
     }
     EXPECT_EQ(read_one("1.25\r\n"), 1.25);  // the carriage return ends the number
+    // An empty line reads 0.0; the line after it is read next.
+    support::StdinFeed feed("\n1.5\n");
+    EXPECT_EQ(to_bits(__readdec()), 0u);
+    EXPECT_EQ(__readdec(), 1.5);
 }
 
 // ---- value to text ---------------------------------------------------------
@@ -307,7 +316,7 @@ TEST(Contract, ReaddecChangesOnlyXmm0AndR11)
 {
     for (const char *text : {"-12.625\n", "", "1.2.3"})
         for (bool misaligned : {false, true}) {
-            support::StdinFeed feed(text);
+            support::StdinFeed feed(text, misaligned ? Input::NonBlockingPipe : Input::File);
             const auto outcome = support::check_contract(
                 {reinterpret_cast<const void *>(&__readdec), 0, 0, false, 0, bit(support::R11), 1u},
                 misaligned, 71 + misaligned);

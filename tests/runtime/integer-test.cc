@@ -7,8 +7,10 @@
 
 #include <bareio.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -91,6 +93,8 @@ struct ReadCase {
     std::string input;
     Input how;
     std::vector<int64_t> values;  // one __readint after another
+    const char *rest = nullptr;   // then what one __readstr finds, if given
+    bool interrupted = false;     // a 1 ms timer with no SA_RESTART runs
 };
 
 void PrintTo(const ReadCase &c, std::ostream *os) { *os << c.name; }
@@ -101,8 +105,19 @@ TEST_P(ReadintSequence, ReadsEachValue)
 {
     const auto &c = GetParam();
     support::StdinFeed feed(c.input, c.how);
+    std::optional<support::Interrupter> interrupter;
+    if (c.interrupted)
+        interrupter.emplace();
     for (std::size_t i = 0; i < c.values.size(); ++i)
         EXPECT_EQ(__readint(), c.values[i]) << "read " << i;
+    if (c.interrupted) {
+        EXPECT_GT(interrupter->count(), 0);
+    }
+    if (c.rest) {
+        char buffer[64];
+        const int64_t n = __readstr(buffer, sizeof buffer);
+        EXPECT_EQ(std::string(buffer, std::max<int64_t>(n, 0)), c.rest);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -115,7 +130,17 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{"twenty_five_digits", "1234567890123456789012345\n", Input::Pipe,
                              {static_cast<int64_t>(12345678901234567890ull), 12345, 0}},
                     ReadCase{"closed", "", Input::Closed, {0, 0}},
-                    ReadCase{"directory", "", Input::Directory, {0, 0}}),
+                    ReadCase{"directory", "", Input::Directory, {0, 0}},
+                    // A line a call from anything; what follows stays in the input.
+                    ReadCase{"file_lines", "6\n7\n", Input::File, {6, 7, 0}},
+                    ReadCase{"pipe_lines", "6\n7\n", Input::Pipe, {6, 7, 0}},
+                    ReadCase{"empty_line", "\n5", Input::Pipe, {0, 5, 0}},
+                    ReadCase{"twenty_four_digits_then_a_line", "123456789012345678901234\n5\n", Input::File,
+                             {static_cast<int64_t>(12345678901234567890ull), 1234, 5, 0}},
+                    ReadCase{"then_readstr_from_a_file", "6\nrest\n", Input::File, {6}, "rest"},
+                    ReadCase{"then_readstr_from_a_pipe", "-6\r\nrest", Input::Pipe, {-6}, "rest"},
+                    ReadCase{"slow_pipe_interrupted", "6\n7\n", Input::SlowPipe, {6, 7, 0}, nullptr, true},
+                    ReadCase{"non_blocking_slow", "6\n7\n", Input::NonBlockingPipe, {6, 7, 0}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Readint, GoesOnNormallyAfterAReadError)
@@ -212,14 +237,20 @@ TEST(Contract, ArgvintChangesOnlyRax)
 
 TEST(Contract, ReadintChangesOnlyRaxAndR11)
 {
-    for (bool misaligned : {false, true}) {
-        support::StdinFeed feed("-9223372036854775808\n");
-        const auto outcome = support::check_contract(
-            {reinterpret_cast<const void *>(&__readint), 0, 0, false, 0, bit(support::RAX) | bit(support::R11)},
-            misaligned, 41 + misaligned);
-        EXPECT_EQ(outcome.violations, "");
-        EXPECT_EQ(outcome.out.gpr[support::RAX], uint64_t{1} << 63);
-    }
+    // Each way of reading a line: one read and a seek back, byte by byte,
+    // through interruptions, and waiting in poll.
+    for (Input how : {Input::File, Input::Pipe, Input::SlowPipe, Input::NonBlockingPipe})
+        for (bool misaligned : {false, true}) {
+            support::StdinFeed feed("-9223372036854775808\n1\n", how);
+            std::optional<support::Interrupter> interrupter;
+            if (how == Input::SlowPipe)
+                interrupter.emplace();
+            const auto outcome = support::check_contract(
+                {reinterpret_cast<const void *>(&__readint), 0, 0, false, 0, bit(support::RAX) | bit(support::R11)},
+                misaligned, 41 + misaligned);
+            EXPECT_EQ(outcome.violations, "");
+            EXPECT_EQ(outcome.out.gpr[support::RAX], uint64_t{1} << 63);
+        }
 }
 
 TEST(Contract, WriteintAndWritechrChangeOnlyR11)
@@ -263,9 +294,15 @@ TEST(EndToEnd, ReadintAtATerminalAndFromAPipe)
 {
     auto result = run({PROBE, "readint", "3"}, "42\n-7\r\n\x04", Input::Terminal);
     EXPECT_EQ(result.out, "42\n-7\n0\n");
-    // A pipe may hand over several lines in one read: only the first counts.
-    result = run({PROBE, "readint", "2"}, "42\n-7\n", Input::File);
-    EXPECT_EQ(result.out, "42\n0\n");
+    // A line a call from a pipe or a file, and what one program leaves of
+    // a file is there for the next.
+    for (Input how : {Input::Pipe, Input::File}) {
+        result = run({PROBE, "readint", "3"}, "42\n-7\n", how);
+        EXPECT_EQ(result.out, "42\n-7\n0\n");
+    }
+    const std::string probe = PROBE;
+    result = run({"/bin/sh", "-c", probe + " readint 1; " + probe + " readint 2"}, "1\n2\n3\n", Input::File);
+    EXPECT_EQ(result.out, "1\n2\n3\n");
     result = run({PROBE, "readint", "1"}, "", Input::Closed);
     EXPECT_EQ(result.out, "0\n");
     EXPECT_EQ(result.status, 0);
