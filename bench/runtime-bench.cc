@@ -177,6 +177,128 @@ void readdec_libc(benchmark::State &state)
     reading(state, dec_line, [] { return libc_read([](const char *text) { return std::strtod(text, nullptr); }); });
 }
 
+// ---- input, line after line ---------------------------------------------------
+
+// Short lines read one after another, from a file and from a pipe. Every
+// `lap` calls, outside the timing, the file is rewound or the pipe refilled.
+const std::string short_line = "12345\n";
+constexpr int lap = 10000;
+
+std::string short_lines(int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += short_line;
+    return text;
+}
+
+template <typename Routine, typename Reset>
+void line_after_line(benchmark::State &state, Routine routine, Reset reset)
+{
+    int left = 0;
+    for (auto _ : state) {
+        if (left-- == 0) {
+            state.PauseTiming();
+            reset();
+            left = lap - 1;
+            state.ResumeTiming();
+        }
+        benchmark::DoNotOptimize(routine());
+    }
+}
+
+// Descriptor 0 a pipe whose writing end the benchmark keeps, to refill it
+// with one lap of lines (60000 bytes: within the pipe's 64 KiB).
+class FromPipe {
+public:
+    FromPipe()
+    {
+        int ends[2];
+        if (pipe(ends) != 0)
+            std::abort();
+        saved_ = dup(0);
+        dup2(ends[0], 0);
+        close(ends[0]);
+        writer_ = ends[1];
+    }
+    ~FromPipe()
+    {
+        close(writer_);
+        dup2(saved_, 0);
+        close(saved_);
+    }
+    void refill() const
+    {
+        static const std::string lines = short_lines(lap);
+        if (write(writer_, lines.data(), lines.size()) != static_cast<ssize_t>(lines.size()))
+            std::abort();
+    }
+
+private:
+    int saved_, writer_;
+};
+
+// Buffered C stdio on the same descriptor, as a C program would read.
+class Stdio {
+public:
+    Stdio() : file_(fdopen(dup(0), "r")) {}
+    ~Stdio() { std::fclose(file_); }
+    long next() const
+    {
+        long value = 0;
+        benchmark::DoNotOptimize(std::fscanf(file_, "%ld", &value));
+        return value;
+    }
+    void rewind() const { std::rewind(file_); }
+
+private:
+    FILE *file_;
+};
+
+// The file holds enough lines for a lap of 20-byte floor reads too.
+void readint_file_lines(benchmark::State &state)
+{
+    FromFile input(short_lines(4 * lap));
+    line_after_line(state, [] { return __readint(); }, FromFile::rewind);
+}
+void readint_file_lines_floor(benchmark::State &state)
+{
+    FromFile input(short_lines(4 * lap));
+    line_after_line(state, floor_read_20, FromFile::rewind);
+}
+void readint_file_lines_libc(benchmark::State &state)
+{
+    FromFile input(short_lines(4 * lap));
+    Stdio in;
+    line_after_line(state, [&] { return in.next(); }, [&] { in.rewind(); });
+}
+
+// The pipe's floor: the line's bytes, one bare read each.
+void readint_pipe_lines(benchmark::State &state)
+{
+    FromPipe input;
+    line_after_line(state, [] { return __readint(); }, [&] { input.refill(); });
+}
+void readint_pipe_lines_floor(benchmark::State &state)
+{
+    FromPipe input;
+    line_after_line(
+        state,
+        [] {
+            char byte;
+            for (std::size_t i = 0; i < short_line.size(); ++i)
+                floor_read(&byte, 1);
+            return byte;
+        },
+        [&] { input.refill(); });
+}
+void readint_pipe_lines_libc(benchmark::State &state)
+{
+    FromPipe input;
+    Stdio in;
+    line_after_line(state, [&] { return in.next(); }, [&] { input.refill(); });
+}
+
 }  // namespace
 
 BENCHMARK(writeint_min);
@@ -203,5 +325,11 @@ BENCHMARK(readint_libc);
 BENCHMARK(readdec);
 BENCHMARK(readdec_floor);
 BENCHMARK(readdec_libc);
+BENCHMARK(readint_file_lines);
+BENCHMARK(readint_file_lines_floor);
+BENCHMARK(readint_file_lines_libc);
+BENCHMARK(readint_pipe_lines);
+BENCHMARK(readint_pipe_lines_floor);
+BENCHMARK(readint_pipe_lines_libc);
 
 BENCHMARK_MAIN();
