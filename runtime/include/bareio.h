@@ -6,7 +6,7 @@
  * but its result, r11 and the flags. Integers are signed 64-bit; an index
  * or count must be passed as a full 64-bit value, which these prototypes
  * see to. No routine allocates, buffers or reports errors; every byte goes
- * through one read or write system call on descriptor 0 or 1.
+ * through read or write system calls on descriptor 0 or 1.
  *
  * Link with lib/bareio/startup.o, and integer.o and decimal.o for their
  * routines (integer.o needs startup.o; decimal.o needs both).
@@ -36,13 +36,15 @@ intptr_t __startarg(int64_t index);
 
 /* One read of standard input into buffer, at most capacity bytes. Returns
    the byte count, less a final newline (left in the buffer, uncounted);
-   0 at end of input; the negative kernel error code on failure. Stores no
-   zero byte. Keeps every register but rax and r11. */
+   0 at end of input; the negative kernel error code on failure, EINTR and
+   EAGAIN included. Stores no zero byte. Keeps every register but rax and
+   r11. */
 int64_t __readstr(char *buffer, uint64_t capacity);
 
 /* Writes length bytes of text to standard output, or, for length 0, the
-   bytes before its zero byte. Continues short writes and retries writes
-   interrupted by a signal; other errors end it silently. Keeps every
+   bytes before its zero byte (nothing for a null text). Continues short
+   writes, retries writes interrupted by a signal and waits in poll while a
+   non-blocking output is full; other errors end it silently. Keeps every
    register but r11. */
 void __writestr(const char *text, uint64_t length);
 
@@ -53,8 +55,10 @@ void __writestr(const char *text, uint64_t length);
    modulo 2^64; 0 for no digits or a missing argument. Keeps all but rax. */
 int64_t __argvint(int64_t index);
 
-/* Reads at most 20 bytes in one read and converts them like __argvint;
-   0 at end of input or on a read error. Keeps all but rax and r11. */
+/* Reads one line of standard input (up to and including its newline, at
+   most 20 bytes; the rest stays for the next read) and converts it like
+   __argvint; 0 for an empty line, at end of input or on a read error.
+   Signals and non-blocking input are waited out. Keeps all but rax, r11. */
 int64_t __readint(void);
 
 /* Writes value in decimal: '-' when negative, no newline. Keeps all but r11. */
@@ -71,8 +75,9 @@ void __writechr(uint64_t code);
    negative index. Keeps all but xmm0. */
 double __argvdec(int64_t index);
 
-/* Reads at most 20 bytes in one read and converts them like __argvdec;
-   0.0 at end of input or on a read error. Keeps all but xmm0 and r11. */
+/* Reads one line of standard input as __readint does and converts it like
+   __argvdec; 0.0 for an empty line, at end of input or on a read error.
+   Keeps all but xmm0 and r11. */
 double __readdec(void);
 
 /* Writes value rounded to six places, trailing zeros dropped, at least one
