@@ -50,6 +50,14 @@ name:					\
 	.cfi_endproc;			\
 	.size name, . - name
 
+/* OBJECT/END_OBJECT bracket a module-private constant, table or variable. */
+#define OBJECT(name)			\
+	.type name, @object;		\
+name:
+
+#define END_OBJECT(name)		\
+	.size name, . - name
+
 /* A general register onto and off the stack, with its unwind record. */
 .macro push_cfi reg
 	push	\reg

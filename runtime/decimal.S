@@ -25,6 +25,46 @@
 #define HUGE_DIGITS	320	/* "-", 309 digits, ".0", with room to spare */
 #define BILLION		1000000000
 
+	.section .rodata
+	.p2align 3
+/* Doubles and 64-bit integers. */
+OBJECT(ten)
+	.double	10.0
+END_OBJECT(ten)
+OBJECT(exact_limit)			/* (2^53 - 9) / 10: acc * 10 + 9 < 2^53 */
+	.quad	900719925474098
+END_OBJECT(exact_limit)
+OBJECT(rounding_bias)			/* the double nearest to 5e-7 */
+	.quad	0x3EA0C6F7A0B5ED8D
+END_OBJECT(rounding_bias)
+OBJECT(two_pow_63)			/* 2^63: the first magnitude too large */
+	.quad	0x43E0000000000000
+END_OBJECT(two_pow_63)
+OBJECT(infinity)
+	.quad	0x7FF0000000000000
+END_OBJECT(infinity)
+OBJECT(stop_scales)			/* s for the k-th digit, as doubles */
+	.double	100000.0, 10000.0, 1000.0, 100.0, 10.0, 1.0
+END_OBJECT(stop_scales)
+OBJECT(stop_scales_integer)		/* and as integers */
+	.quad	100000, 10000, 1000, 100, 10, 1
+END_OBJECT(stop_scales_integer)
+
+/* Texts, with their lengths (no zero byte: they are written by length),
+   defined ahead of the code so the lengths are known where it uses them. */
+OBJECT(text_minus_zero)
+	.ascii	"-0"
+END_OBJECT(text_minus_zero)
+	.equ	TEXT_MINUS_ZERO_LENGTH, . - text_minus_zero
+OBJECT(text_minus_infinity)
+	.ascii	"-inf"
+END_OBJECT(text_minus_infinity)
+	.equ	TEXT_MINUS_INFINITY_LENGTH, . - text_minus_infinity
+OBJECT(text_nan)
+	.ascii	"nan"
+END_OBJECT(text_nan)
+	.equ	TEXT_NAN_LENGTH, . - text_nan
+
 /*
  * __strtodec - convert decimal text (module-private)
  *
@@ -232,26 +272,29 @@ ENTRY(__writedec)
 
 	/* The integer part, with the sign in front when negative. */
 	test	edx, edx
-	jz	2f
+	jz	.Lwritedec_positive
 	test	rdi, rdi
-	jz	1f
+	jz	.Lwritedec_minus_zero
 	neg	rdi
 	call	__writeint		/* "-i" */
 	neg	rdi
-	jmp	3f
-1:	lea	rdi, [rip + text_minus_zero]
-	mov	esi, 2
+	jmp	.Lwritedec_fraction
+.Lwritedec_minus_zero:
+	lea	rdi, [rip + text_minus_zero]
+	mov	esi, TEXT_MINUS_ZERO_LENGTH
 	call	__writestr		/* "-0" */
 	xor	edi, edi
-	jmp	3f
-2:	call	__writeint		/* "i" */
+	jmp	.Lwritedec_fraction
+.Lwritedec_positive:
+	call	__writeint		/* "i" */
 
 	/*
 	 * The fraction, f = x - i: digits while they are worth a unit of the
 	 * sixth place. s, divided by 10 after each digit, takes the exact
 	 * values 10^5 down to 1, so it comes from a table.
 	 */
-3:	mov	byte ptr [rsp], '.'
+.Lwritedec_fraction:
+	mov	byte ptr [rsp], '.'
 	mov	ecx, 1			/* k */
 	movq	rax, xmm1
 	shr	rax, 52			/* x's biased exponent */
@@ -344,12 +387,12 @@ ENTRY(__writedec)
 
 .Lwritedec_nan:
 	lea	rdi, [rip + text_nan]
-	mov	esi, 3
+	mov	esi, TEXT_NAN_LENGTH
 	call	__writestr
 	jmp	.Lwritedec_done
 .Lwritedec_infinity:
 	lea	rdi, [rip + text_minus_infinity]
-	mov	esi, 4
+	mov	esi, TEXT_MINUS_INFINITY_LENGTH
 	test	edx, edx
 	jnz	1f
 	inc	rdi			/* "inf" without the sign */
@@ -358,14 +401,15 @@ ENTRY(__writedec)
 	jmp	.Lwritedec_done
 .Lwritedec_huge:
 	subsd	xmm1, qword ptr [rip + rounding_bias]	/* back to |value| */
-	call	write_huge
+	call	__writehuge
 	jmp	.Lwritedec_done
 END(__writedec)
 
 /*
- * write_huge - the exact digits of a whole double from 2^63 up
+ * __writehuge - the exact digits of a whole double from 2^63 up
+ *               (module-private)
  *
- * In:      xmm0 = magnitude, finite and at least 2^63; edx = 1 to write a
+ * In:      xmm1 = magnitude, finite and at least 2^63; edx = 1 to write a
  *          minus sign in front
  * Out:     nothing
  * Changes: rax, rcx, rdx, rsi, rdi, r11, flags (__writedec saves them)
@@ -375,7 +419,7 @@ END(__writedec)
  * limbs hold m shifted left by e; dividing them by 10^9 until nothing is
  * left yields the digits nine at a time, lowest first. One write.
  */
-LOCAL(write_huge)
+LOCAL(__writehuge)
 	push_cfi r8
 	push_cfi r9
 	push_cfi r10
@@ -410,7 +454,7 @@ LOCAL(write_huge)
 	mov	r9d, BILLION
 	mov	edi, 10
 
-.Lhuge_divide:				/* limbs /= 10^9, remainder in edx */
+.Lwritehuge_divide:				/* limbs /= 10^9, remainder in edx */
 	xor	edx, edx
 	mov	ecx, r8d
 2:	mov	eax, dword ptr [rsp + 4*rcx - 4]
@@ -420,12 +464,12 @@ LOCAL(write_huge)
 	jnz	2b
 	mov	eax, edx
 3:	test	r8d, r8d		/* drop the limbs that became 0 */
-	jz	.Lhuge_top
+	jz	.Lwritehuge_top
 	cmp	dword ptr [rsp + 4*r8 - 4], 0
-	jne	.Lhuge_inner
+	jne	.Lwritehuge_inner
 	dec	r8d
 	jmp	3b
-.Lhuge_inner:				/* more to come: exactly nine digits */
+.Lwritehuge_inner:				/* more to come: exactly nine digits */
 	mov	ecx, 9
 4:	xor	edx, edx
 	div	edi
@@ -434,15 +478,15 @@ LOCAL(write_huge)
 	mov	byte ptr [rsi], dl
 	dec	ecx
 	jnz	4b
-	jmp	.Lhuge_divide
-.Lhuge_top:				/* the leading group: no leading zeros */
+	jmp	.Lwritehuge_divide
+.Lwritehuge_top:				/* the leading group: no leading zeros */
 	xor	edx, edx
 	div	edi
 	add	dl, '0'
 	dec	rsi
 	mov	byte ptr [rsi], dl
 	test	eax, eax
-	jnz	.Lhuge_top
+	jnz	.Lwritehuge_top
 
 	test	r10d, r10d
 	jz	5f
@@ -458,18 +502,4 @@ LOCAL(write_huge)
 	pop_cfi r9
 	pop_cfi r8
 	ret
-END(write_huge)
-
-	.section .rodata
-	.p2align 3
-ten:		.double	10.0
-exact_limit:	.quad	900719925474098	/* (2^53 - 9) / 10: acc * 10 + 9 < 2^53 */
-rounding_bias:	.quad	0x3EA0C6F7A0B5ED8D	/* nearest double to 5e-7 */
-two_pow_63:	.quad	0x43E0000000000000	/* 2^63: first magnitude too large */
-infinity:	.quad	0x7FF0000000000000
-stop_scales:	.double	100000.0, 10000.0, 1000.0, 100.0, 10.0, 1.0
-stop_scales_integer:
-		.quad	100000, 10000, 1000, 100, 10, 1
-text_minus_zero:	.ascii	"-0"
-text_minus_infinity:	.ascii	"-inf"
-text_nan:	.ascii	"nan"
+END(__writehuge)

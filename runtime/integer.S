@@ -249,12 +249,11 @@ ENTRY(__writechr)
 END(__writechr)
 
 	.section .rodata
-	.type digit_pairs, @object
-	.size digit_pairs, 200
 /* "00" "01" ... "99": the two digits of every value below 100. */
-digit_pairs:
+OBJECT(digit_pairs)
 	.irpc tens, 0123456789
 	.irpc ones, 0123456789
 	.ascii	"\tens\ones"
 	.endr
 	.endr
+END_OBJECT(digit_pairs)

@@ -5,8 +5,9 @@
  * which calls __start with the address of its main routine; __start records
  * where the kernel's start-up block lies, runs main and ends the process with
  * main's result. Main then reaches its arguments through __startarg and does
- * console I/O through __readstr and __writestr, each one system call on
- * standard input or standard output, nothing buffered.
+ * console I/O through __readstr and __writestr: one read of standard input,
+ * and a write to standard output that goes on until every byte is out,
+ * nothing buffered.
  *
  * Register convention of every routine of the run-time: arguments in rdi and
  * rsi (a double in xmm0), result in rax (a double in xmm0). Every other
@@ -20,12 +21,11 @@
 
 	.data
 	.p2align 3
-	.type __start_stack, @object
-	.size __start_stack, 8
 /* Address of the start-up block (argc, argv[0..argc-1], 0, envp...), set
    once by __start; 0 while the program has not started through it. */
-__start_stack:
+OBJECT(__start_stack)
 	.quad	0
+END_OBJECT(__start_stack)
 
 /*
  * __start - run the program's main routine and exit with its result

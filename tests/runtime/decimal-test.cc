@@ -344,7 +344,7 @@ TEST(Contract, WritedecChangesOnlyR11)
 TEST(Object, ExportsItsRoutinesOnlyAndLinksAnywhere)
 {
     EXPECT_EQ(support::check_object(STAGE "/lib/bareio/decimal.o", {"__argvdec", "__readdec", "__writedec"},
-                                    {"__strtodec", "write_huge"}),
+                                    {"__strtodec", "__writehuge"}),
               "");
 }
 
