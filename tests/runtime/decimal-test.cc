@@ -314,7 +314,7 @@ TEST(Contract, ArgvdecChangesOnlyXmm0)
 
 TEST(Contract, ReaddecChangesOnlyXmm0AndR11)
 {
-    for (const char *text : {"-12.625\n", "", "1.2.3"})
+    for (const char *text : {"-12.625\n9\n", "", "1.2.3"})
         for (bool misaligned : {false, true}) {
             support::StdinFeed feed(text, misaligned ? Input::NonBlockingPipe : Input::File);
             const auto outcome = support::check_contract(
