@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <stdexcept>
-#include <termios.h>
 #include <unistd.h>
 
 namespace support {
@@ -20,112 +18,71 @@ namespace {
     return true;
 }();
 
-int temp_file()
-{
-    char name[] = "/tmp/bareio-capture-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd < 0)
-        throw std::runtime_error("mkstemp");
-    unlink(name);
-    return fd;
-}
-
 }  // namespace
 
-StdoutCapture::StdoutCapture()
+Swap::Swap(int fd, int replacement) : fd_(fd)
 {
-    std::fflush(stdout);
-    saved_ = dup(1);
-    file_ = temp_file();
-    dup2(file_, 1);
+    if (fd == 1)
+        std::fflush(stdout);  // what stdio holds goes where it was meant to
+    saved_ = dup(fd);
+    if (saved_ < 0)
+        fail("dup");
+    if (replacement >= 0) {
+        dup2(replacement, fd);
+        close(replacement);
+    } else {
+        close(fd);
+    }
 }
+
+void Swap::restore()
+{
+    if (saved_ < 0)
+        return;
+    dup2(saved_, fd_);
+    close(saved_);
+    saved_ = -1;
+}
+
+StdoutCapture::StdoutCapture() : file_(file_with({})), swap_(1, dup(file_)) {}
 
 std::string StdoutCapture::text()
 {
     std::string captured;
-    if (saved_ < 0)
+    if (file_ < 0)
         return captured;
-    dup2(saved_, 1);
-    close(saved_);
-    saved_ = -1;
+    swap_.restore();
     lseek(file_, 0, SEEK_SET);
     char buffer[65536];
     for (ssize_t n; (n = read(file_, buffer, sizeof buffer)) > 0;)
         captured.append(buffer, n);
     close(file_);
+    file_ = -1;
     return captured;
 }
 
-StdoutCapture::~StdoutCapture() { text(); }
-
-StdoutClosed::StdoutClosed()
-{
-    std::fflush(stdout);
-    saved_ = dup(1);
-    close(1);
-}
-
-StdoutClosed::~StdoutClosed()
-{
-    dup2(saved_, 1);
-    close(saved_);
-}
+StdoutDiscarded::StdoutDiscarded() : swap_(1, open("/dev/null", O_WRONLY)) {}
 
 StdinFeed::StdinFeed(const std::string &bytes, Input how)
+    : ends_(open_input(how, bytes)), swap_(0, ends_.reader)
 {
-    saved_ = dup(0);
-    int fd = -1;
-    switch (how) {
-    case Input::File:
-        fd = temp_file();
-        if (write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-            throw std::runtime_error("write");
-        lseek(fd, 0, SEEK_SET);
-        break;
-    case Input::Pipe: {
-        int ends[2];
-        if (pipe(ends) != 0 || bytes.size() > 65536)
-            throw std::runtime_error("pipe");
-        if (write(ends[1], bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-            throw std::runtime_error("write");
-        close(ends[1]);
-        fd = ends[0];
-        break;
-    }
-    case Input::Terminal: {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-            throw std::runtime_error("posix_openpt");
-        fd = open(ptsname(master_), O_RDWR | O_NOCTTY);
-        termios mode{};
-        tcgetattr(fd, &mode);
-        mode.c_lflag |= ICANON;
-        mode.c_lflag &= ~(ECHO | ECHONL);
-        tcsetattr(fd, TCSANOW, &mode);
-        if (write(master_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-            throw std::runtime_error("write");
-        break;
-    }
-    case Input::Closed:
-        break;
-    case Input::Directory:
-        fd = open("/", O_RDONLY | O_DIRECTORY);
-        break;
-    }
-    if (fd >= 0) {
-        dup2(fd, 0);
-        close(fd);
-    } else {
-        close(0);
+    if (ends_.writer < 0)
+        return;
+    if (how == Input::Pipe && bytes.size() > 65536)
+        fail("pipe: more bytes than it holds");
+    if (write(ends_.writer, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        fail("write");
+    if (how == Input::Pipe) {  // the reader sees the end of input after the bytes
+        close(ends_.writer);
+        ends_.writer = -1;
     }
 }
 
 StdinFeed::~StdinFeed()
 {
-    dup2(saved_, 0);
-    close(saved_);
-    if (master_ >= 0)
-        close(master_);
+    swap_.restore();
+    if (ends_.writer >= 0)
+        close(ends_.writer);  // a terminal's master
 }
 
 }  // namespace support
