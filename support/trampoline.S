@@ -86,22 +86,9 @@ ENTRY(bareio_checked_call)
 	cfa_through_word_at 0
 	mov	qword ptr [rip + call_rsp], rsp
 
-	movdqu	xmm0, xmmword ptr [rsi + XMM(0)]
-	movdqu	xmm1, xmmword ptr [rsi + XMM(1)]
-	movdqu	xmm2, xmmword ptr [rsi + XMM(2)]
-	movdqu	xmm3, xmmword ptr [rsi + XMM(3)]
-	movdqu	xmm4, xmmword ptr [rsi + XMM(4)]
-	movdqu	xmm5, xmmword ptr [rsi + XMM(5)]
-	movdqu	xmm6, xmmword ptr [rsi + XMM(6)]
-	movdqu	xmm7, xmmword ptr [rsi + XMM(7)]
-	movdqu	xmm8, xmmword ptr [rsi + XMM(8)]
-	movdqu	xmm9, xmmword ptr [rsi + XMM(9)]
-	movdqu	xmm10, xmmword ptr [rsi + XMM(10)]
-	movdqu	xmm11, xmmword ptr [rsi + XMM(11)]
-	movdqu	xmm12, xmmword ptr [rsi + XMM(12)]
-	movdqu	xmm13, xmmword ptr [rsi + XMM(13)]
-	movdqu	xmm14, xmmword ptr [rsi + XMM(14)]
-	movdqu	xmm15, xmmword ptr [rsi + XMM(15)]
+	.irp n, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+	movdqu	xmm\n, xmmword ptr [rsi + XMM(\n)]
+	.endr
 	mov	rax, qword ptr [rsi + GPR(0)]
 	mov	rbx, qword ptr [rsi + GPR(1)]
 	mov	rcx, qword ptr [rsi + GPR(2)]
@@ -147,22 +134,9 @@ ENTRY(bareio_checked_call)
 	mov	rbx, rsp
 	sub	rbx, qword ptr [rip + call_rsp]
 	mov	qword ptr [rax + GPR(7)], rbx
-	movdqu	xmmword ptr [rax + XMM(0)], xmm0
-	movdqu	xmmword ptr [rax + XMM(1)], xmm1
-	movdqu	xmmword ptr [rax + XMM(2)], xmm2
-	movdqu	xmmword ptr [rax + XMM(3)], xmm3
-	movdqu	xmmword ptr [rax + XMM(4)], xmm4
-	movdqu	xmmword ptr [rax + XMM(5)], xmm5
-	movdqu	xmmword ptr [rax + XMM(6)], xmm6
-	movdqu	xmmword ptr [rax + XMM(7)], xmm7
-	movdqu	xmmword ptr [rax + XMM(8)], xmm8
-	movdqu	xmmword ptr [rax + XMM(9)], xmm9
-	movdqu	xmmword ptr [rax + XMM(10)], xmm10
-	movdqu	xmmword ptr [rax + XMM(11)], xmm11
-	movdqu	xmmword ptr [rax + XMM(12)], xmm12
-	movdqu	xmmword ptr [rax + XMM(13)], xmm13
-	movdqu	xmmword ptr [rax + XMM(14)], xmm14
-	movdqu	xmmword ptr [rax + XMM(15)], xmm15
+	.irp n, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+	movdqu	xmmword ptr [rax + XMM(\n)], xmm\n
+	.endr
 
 	mov	rsp, qword ptr [rip + saved_rsp]
 	.cfi_restore_state
