@@ -1,8 +1,9 @@
 /* The least a process can do: exit with status 0. */
-	.intel_syntax noprefix
-	.text
-	.globl	_start
-_start:	mov	eax, 60
+#include "bareio-asm.h"
+
+ENTRY(_start)
+	.cfi_undefined rip		/* the outermost frame */
+	mov	eax, SYS_exit
 	xor	edi, edi
 	syscall
-	.section .note.GNU-stack, "", @progbits
+END(_start)

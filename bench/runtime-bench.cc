@@ -2,6 +2,8 @@
 // routine making only the same system calls) and its libc equivalent, in
 // one binary and one run. Output goes to /dev/null; input comes from a
 // file rewound before every call, the rewind paid by every contender.
+#include "redirect.h"
+
 #include <bareio.h>
 
 #include <benchmark/benchmark.h>
@@ -10,9 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <iostream>
-#include <string>
 #include <unistd.h>
 
 extern "C" void floor_write(const char *text, uint64_t length);
@@ -20,60 +19,13 @@ extern "C" int64_t floor_read(char *buffer, uint64_t capacity);
 
 namespace {
 
-// Descriptor 1 on /dev/null for the body of one benchmark.
-class ToDevNull {
-public:
-    ToDevNull()
-    {
-        std::cout.flush();
-        std::fflush(stdout);
-        saved_ = dup(1);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        close(null);
-    }
-    ~ToDevNull()
-    {
-        dup2(saved_, 1);
-        close(saved_);
-    }
-
-private:
-    int saved_;
-};
-
-// Descriptor 0 on a file holding text, for the body of one benchmark.
-class FromFile {
-public:
-    explicit FromFile(const std::string &text)
-    {
-        char name[] = "/tmp/bareio-bench-XXXXXX";
-        int fd = mkstemp(name);
-        unlink(name);
-        if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
-            std::abort();
-        saved_ = dup(0);
-        dup2(fd, 0);
-        close(fd);
-    }
-    ~FromFile()
-    {
-        dup2(saved_, 0);
-        close(saved_);
-    }
-    static void rewind() { lseek(0, 0, SEEK_SET); }
-
-private:
-    int saved_;
-};
-
 // ---- output -----------------------------------------------------------------
 
 // One call of routine per iteration, standard output on /dev/null.
 template <typename Routine>
 void writing(benchmark::State &state, Routine routine)
 {
-    ToDevNull quiet;
+    support::StdoutDiscarded quiet;
     for (auto _ : state)
         routine();
 }
@@ -140,9 +92,9 @@ const char dec_line[] = "123456.789012\n";
 template <typename Routine>
 void reading(benchmark::State &state, const char *line, Routine routine)
 {
-    FromFile input(line);
+    support::StdinFeed input(line);
     for (auto _ : state) {
-        FromFile::rewind();
+        lseek(0, 0, SEEK_SET);
         benchmark::DoNotOptimize(routine());
     }
 }
@@ -211,31 +163,18 @@ void line_after_line(benchmark::State &state, Routine routine, Reset reset)
 // with one lap of lines (60000 bytes: within the pipe's 64 KiB).
 class FromPipe {
 public:
-    FromPipe()
-    {
-        int ends[2];
-        if (pipe(ends) != 0)
-            std::abort();
-        saved_ = dup(0);
-        dup2(ends[0], 0);
-        close(ends[0]);
-        writer_ = ends[1];
-    }
-    ~FromPipe()
-    {
-        close(writer_);
-        dup2(saved_, 0);
-        close(saved_);
-    }
+    FromPipe() : ends_(support::open_input(support::Input::Pipe)), swap_(0, ends_.reader) {}
+    ~FromPipe() { close(ends_.writer); }
     void refill() const
     {
         static const std::string lines = short_lines(lap);
-        if (write(writer_, lines.data(), lines.size()) != static_cast<ssize_t>(lines.size()))
+        if (write(ends_.writer, lines.data(), lines.size()) != static_cast<ssize_t>(lines.size()))
             std::abort();
     }
 
 private:
-    int saved_, writer_;
+    support::InputEnds ends_;
+    support::Swap swap_;
 };
 
 // Buffered C stdio on the same descriptor, as a C program would read.
@@ -256,19 +195,21 @@ private:
 };
 
 // The file holds enough lines for a lap of 20-byte floor reads too.
+void rewind() { lseek(0, 0, SEEK_SET); }
+
 void readint_file_lines(benchmark::State &state)
 {
-    FromFile input(short_lines(4 * lap));
-    line_after_line(state, [] { return __readint(); }, FromFile::rewind);
+    support::StdinFeed input(short_lines(4 * lap));
+    line_after_line(state, [] { return __readint(); }, rewind);
 }
 void readint_file_lines_floor(benchmark::State &state)
 {
-    FromFile input(short_lines(4 * lap));
-    line_after_line(state, floor_read_20, FromFile::rewind);
+    support::StdinFeed input(short_lines(4 * lap));
+    line_after_line(state, floor_read_20, rewind);
 }
 void readint_file_lines_libc(benchmark::State &state)
 {
-    FromFile input(short_lines(4 * lap));
+    support::StdinFeed input(short_lines(4 * lap));
     Stdio in;
     line_after_line(state, [&] { return in.next(); }, [&] { in.rewind(); });
 }

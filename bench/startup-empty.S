@@ -1,9 +1,13 @@
 /* A program on the run-time whose main routine returns 0 at once. */
-	.intel_syntax noprefix
-	.text
-	.globl	_start
-_start:	lea	rdi, [rip + main]
-	call	__start
-main:	xor	eax, eax
+#include "bareio-asm.h"
+
+LOCAL(main)
+	xor	eax, eax
 	ret
-	.section .note.GNU-stack, "", @progbits
+END(main)
+
+ENTRY(_start)
+	.cfi_undefined rip		/* the outermost frame */
+	lea	rdi, [rip + main]
+	call	__start
+END(_start)

@@ -18,7 +18,7 @@ import tempfile
 
 root = pathlib.Path(__file__).resolve().parent.parent
 build = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else root / "build").resolve()
-targets = ["readint", "readdec", "writeint", "writedec", "contract"]
+targets = (build / "fuzz" / "targets").read_text().split()  # as fuzz/CMakeLists.txt lists them
 
 
 def output(*command):

@@ -4,6 +4,9 @@
 // stack pointer 0 or 8 modulo 16, and records every register afterwards.
 #pragma once
 
+#include "registers.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -16,6 +19,12 @@ struct Registers {
     uint64_t xmm[16][2];
     uint64_t rflags;        // out only
 };
+
+// trampoline.S reads and writes the struct by the offsets in registers.h.
+static_assert(RAX == 0 && RSP == 7 && R15 == 15, "gpr[] is indexed in Gpr order");
+static_assert(offsetof(Registers, gpr) == REGS_GPR(0) && sizeof(uint64_t) == REGS_GPR(1));
+static_assert(offsetof(Registers, xmm) == REGS_XMM(0) && sizeof(Registers::xmm[0]) == REGS_XMM(1) - REGS_XMM(0));
+static_assert(offsetof(Registers, rflags) == REGS_RFLAGS && sizeof(Registers) == REGS_SIZE);
 
 extern "C" void bareio_checked_call(const void *routine, const Registers *in, Registers *out,
                                     uint64_t misaligned);

@@ -2,87 +2,22 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <stdexcept>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace support {
-namespace {
-
-void fail(const char *what)
-{
-    throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
-}
-
-// A file holding bytes, already unlinked; the descriptor reads from its start.
-int file_with(const std::string &bytes)
-{
-    char name[] = "/tmp/bareio-input-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd < 0)
-        fail("mkstemp");
-    unlink(name);
-    if (write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-        fail("write");
-    lseek(fd, 0, SEEK_SET);
-    return fd;
-}
-
-// A pseudo-terminal: the master for the test, the slave for the child.
-void open_terminal(int &master, int &slave)
-{
-    master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-        fail("posix_openpt");
-    slave = open(ptsname(master), O_RDWR | O_NOCTTY);
-    if (slave < 0)
-        fail("open pty");
-    termios mode{};
-    tcgetattr(slave, &mode);
-    mode.c_lflag |= ICANON;
-    mode.c_lflag &= ~(ECHO | ECHONL);
-    tcsetattr(slave, TCSANOW, &mode);
-}
-
-}  // namespace
 
 Process::Process(const std::vector<std::string> &argv, Input how, const std::string &input)
 {
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
         fail("pipe");
-    int child_in = -1;
-    switch (how) {
-    case Input::Pipe: {
-        int in[2];
-        if (pipe2(in, O_CLOEXEC) != 0)
-            fail("pipe");
-        child_in = in[0];
-        in_ = in[1];
-        break;
-    }
-    case Input::File:
-        child_in = file_with(input);
-        break;
-    case Input::Terminal:
-        open_terminal(in_, child_in);
-        terminal_ = true;
-        break;
-    case Input::Closed:
-        break;
-    case Input::Directory:
-        child_in = open("/", O_RDONLY | O_DIRECTORY);
-        break;
-    case Input::SlowPipe:
-    case Input::NonBlockingPipe:
-        fail("a slow pipe is for in-process tests");
-    }
+    const InputEnds ends = open_input(how, input);
+    const int child_in = ends.reader;
+    in_ = ends.writer;
+    terminal_ = how == Input::Terminal;
 
     std::vector<char *> args;
     for (const auto &arg : argv)

@@ -2,25 +2,14 @@
 // standard input is, and what it writes, with a deadline on everything.
 #pragma once
 
+#include "descriptors.h"
+
 #include <chrono>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 namespace support {
-
-// What the child's standard input is.
-enum class Input {
-    Pipe,       // a pipe the test writes to (and then closes)
-    File,       // a regular file holding the bytes
-    Terminal,   // a pseudo-terminal in canonical mode, echo off: one line a read
-    Closed,     // descriptor 0 not open: reads fail with EBADF
-    Directory,  // a directory: reads fail with EISDIR
-    // In-process only: a pipe that a thread fills a byte every 2 ms, then
-    // closes, so reads wait; the second has O_NONBLOCK: reads see EAGAIN.
-    SlowPipe,
-    NonBlockingPipe,
-};
 
 struct Result {
     std::string out;

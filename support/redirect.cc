@@ -3,9 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <stdexcept>
 #include <sys/time.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace support {
@@ -20,16 +18,6 @@ namespace {
             std::abort();
     return true;
 }();
-
-int temp_file()
-{
-    char name[] = "/tmp/bareio-capture-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd < 0)
-        throw std::runtime_error("mkstemp");
-    unlink(name);
-    return fd;
-}
 
 // A helper thread that never takes a signal meant for the code under test.
 template <typename Body>
@@ -46,129 +34,89 @@ std::thread quiet_thread(Body body)
 volatile sig_atomic_t interruptions = 0;
 void count_interruption(int) { interruptions = interruptions + 1; }
 
+int pipe_writer(int &reader, bool nonblocking)
+{
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        fail("pipe");
+    if (nonblocking)
+        fcntl(ends[1], F_SETFL, O_NONBLOCK);
+    reader = ends[0];
+    return ends[1];
+}
+
 }  // namespace
 
-StdoutCapture::StdoutCapture()
+Swap::Swap(int fd, int replacement) : fd_(fd)
 {
-    std::fflush(stdout);
-    saved_ = dup(1);
-    file_ = temp_file();
-    dup2(file_, 1);
+    if (fd == 1)
+        std::fflush(stdout);  // what stdio holds goes where it was meant to
+    saved_ = dup(fd);
+    if (saved_ < 0)
+        fail("dup");
+    if (replacement >= 0) {
+        dup2(replacement, fd);
+        close(replacement);
+    } else {
+        close(fd);
+    }
 }
+
+void Swap::restore()
+{
+    if (saved_ < 0)
+        return;
+    dup2(saved_, fd_);
+    close(saved_);
+    saved_ = -1;
+}
+
+StdoutCapture::StdoutCapture() : file_(file_with({})), swap_(1, dup(file_)) {}
 
 std::string StdoutCapture::text()
 {
     std::string captured;
-    if (saved_ < 0)
+    if (file_ < 0)
         return captured;
-    dup2(saved_, 1);
-    close(saved_);
-    saved_ = -1;
+    swap_.restore();
     lseek(file_, 0, SEEK_SET);
     char buffer[65536];
     for (ssize_t n; (n = read(file_, buffer, sizeof buffer)) > 0;)
         captured.append(buffer, n);
     close(file_);
+    file_ = -1;
     return captured;
 }
 
-StdoutCapture::~StdoutCapture() { text(); }
+StdoutDiscarded::StdoutDiscarded() : swap_(1, open("/dev/null", O_WRONLY)) {}
 
-StdoutClosed::StdoutClosed()
+StdoutDrain::StdoutDrain(bool nonblocking) : swap_(1, pipe_writer(reader_, nonblocking))
 {
-    std::fflush(stdout);
-    saved_ = dup(1);
-    close(1);
-}
-
-StdoutClosed::~StdoutClosed()
-{
-    dup2(saved_, 1);
-    close(saved_);
-}
-
-StdoutDrain::StdoutDrain(bool nonblocking)
-{
-    std::fflush(stdout);
-    int ends[2];
-    if (pipe(ends) != 0)
-        throw std::runtime_error("pipe");
-    if (nonblocking)
-        fcntl(ends[1], F_SETFL, O_NONBLOCK);
-    saved_ = dup(1);
-    dup2(ends[1], 1);
-    close(ends[1]);
-    drain_ = quiet_thread([this, from = ends[0]] {
+    drain_ = quiet_thread([this] {
         char buffer[16384];
-        for (ssize_t n; (n = read(from, buffer, sizeof buffer)) != 0; usleep(50))
+        for (ssize_t n; (n = read(reader_, buffer, sizeof buffer)) != 0; usleep(50))
             if (n > 0)
                 received_.append(buffer, n);
-        close(from);
+        close(reader_);
     });
 }
 
 std::string StdoutDrain::text()
 {
-    if (saved_ < 0)
+    if (!drain_.joinable())
         return {};
-    dup2(saved_, 1);  // the last writing end closes: the drain sees the end
-    close(saved_);
-    saved_ = -1;
+    swap_.restore();  // the last writing end closes: the drain sees the end
     drain_.join();
     return std::move(received_);
 }
 
-StdoutDrain::~StdoutDrain() { text(); }
-
 StdinFeed::StdinFeed(const std::string &bytes, Input how)
+    : ends_(open_input(how, bytes)), swap_(0, ends_.reader)
 {
-    saved_ = dup(0);
-    int fd = -1;
-    switch (how) {
-    case Input::File:
-        fd = temp_file();
-        if (write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-            throw std::runtime_error("write");
-        lseek(fd, 0, SEEK_SET);
-        break;
-    case Input::Pipe: {
-        int ends[2];
-        if (pipe(ends) != 0 || bytes.size() > 65536)
-            throw std::runtime_error("pipe");
-        if (write(ends[1], bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-            throw std::runtime_error("write");
-        close(ends[1]);
-        fd = ends[0];
-        break;
-    }
-    case Input::Terminal: {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-            throw std::runtime_error("posix_openpt");
-        fd = open(ptsname(master_), O_RDWR | O_NOCTTY);
-        termios mode{};
-        tcgetattr(fd, &mode);
-        mode.c_lflag |= ICANON;
-        mode.c_lflag &= ~(ECHO | ECHONL);
-        tcsetattr(fd, TCSANOW, &mode);
-        if (write(master_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-            throw std::runtime_error("write");
-        break;
-    }
-    case Input::Closed:
-        break;
-    case Input::Directory:
-        fd = open("/", O_RDONLY | O_DIRECTORY);
-        break;
-    case Input::SlowPipe:
-    case Input::NonBlockingPipe: {
-        int ends[2];
-        if (pipe(ends) != 0)
-            throw std::runtime_error("pipe");
-        if (how == Input::NonBlockingPipe)
-            fcntl(ends[0], F_SETFL, O_NONBLOCK);
-        fd = ends[0];
-        feed_ = quiet_thread([bytes, to = ends[1]] {
+    if (ends_.writer < 0)
+        return;
+    if (how == Input::SlowPipe || how == Input::NonBlockingPipe) {
+        feed_ = quiet_thread([bytes, to = ends_.writer] {
             for (char byte : bytes) {
                 usleep(2000);
                 if (write(to, &byte, 1) != 1)
@@ -176,14 +124,16 @@ StdinFeed::StdinFeed(const std::string &bytes, Input how)
             }
             close(to);
         });
-        break;
+        ends_.writer = -1;  // the thread's now
+        return;
     }
-    }
-    if (fd >= 0) {
-        dup2(fd, 0);
-        close(fd);
-    } else {
-        close(0);
+    if (how == Input::Pipe && bytes.size() > 65536)
+        fail("pipe: more bytes than it holds");
+    if (write(ends_.writer, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        fail("write");
+    if (how == Input::Pipe) {  // the reader sees the end of input after the bytes
+        close(ends_.writer);
+        ends_.writer = -1;
     }
 }
 
@@ -191,10 +141,9 @@ StdinFeed::~StdinFeed()
 {
     if (feed_.joinable())
         feed_.join();
-    dup2(saved_, 0);
-    close(saved_);
-    if (master_ >= 0)
-        close(master_);
+    swap_.restore();
+    if (ends_.writer >= 0)
+        close(ends_.writer);  // a terminal's master
 }
 
 Interrupter::Interrupter()

@@ -1,8 +1,9 @@
 // In-process console redirection: the run-time writes and reads with system
 // calls on descriptors 0 and 1, so these swap the descriptors themselves.
+// Each holds for the lifetime of the object.
 #pragma once
 
-#include "process.h"
+#include "descriptors.h"
 
 #include <csignal>
 #include <string>
@@ -10,30 +11,45 @@
 
 namespace support {
 
+// Descriptor fd becomes replacement, which the object takes over (fd is
+// closed when replacement is -1), until restore() or the end of the object.
+class Swap {
+public:
+    Swap(int fd, int replacement);
+    ~Swap() { restore(); }
+    Swap(const Swap &) = delete;
+    Swap &operator=(const Swap &) = delete;
+    void restore();  // puts the original back; once
+
+private:
+    int fd_, saved_;
+};
+
 // Captures everything written to descriptor 1 until text() is called.
 class StdoutCapture {
 public:
     StdoutCapture();
-    ~StdoutCapture();
-    StdoutCapture(const StdoutCapture &) = delete;
-    StdoutCapture &operator=(const StdoutCapture &) = delete;
+    ~StdoutCapture() { text(); }
     // Puts descriptor 1 back and returns what was written (once).
     std::string text();
 
 private:
-    int saved_ = -1, file_ = -1;
+    int file_;
+    Swap swap_;
 };
 
-// Descriptor 1 closed for the lifetime of the object (writes fail: EBADF).
+// Descriptor 1 closed (writes fail: EBADF).
 class StdoutClosed {
+    Swap swap_{1, -1};
+};
+
+// Descriptor 1 on /dev/null: everything written is taken and dropped.
+class StdoutDiscarded {
 public:
-    StdoutClosed();
-    ~StdoutClosed();
-    StdoutClosed(const StdoutClosed &) = delete;
-    StdoutClosed &operator=(const StdoutClosed &) = delete;
+    StdoutDiscarded();
 
 private:
-    int saved_ = -1;
+    Swap swap_;
 };
 
 // Descriptor 1 a pipe, blocking or not, that a thread drains slowly, so
@@ -41,43 +57,40 @@ private:
 class StdoutDrain {
 public:
     explicit StdoutDrain(bool nonblocking);
-    ~StdoutDrain();
-    StdoutDrain(const StdoutDrain &) = delete;
-    StdoutDrain &operator=(const StdoutDrain &) = delete;
+    ~StdoutDrain() { text(); }
     // Puts descriptor 1 back and returns what was written (once).
     std::string text();
 
 private:
-    int saved_ = -1;
+    int reader_;
+    Swap swap_;
     std::string received_;
     std::thread drain_;
 };
 
 // Descriptor 0 reads the given bytes (from a file, a pipe already closed at
 // the writing end, a terminal, or a pipe filled slowly), or fails (Closed,
-// Directory), for the lifetime of the object.
+// Directory).
 class StdinFeed {
 public:
     explicit StdinFeed(const std::string &bytes, Input how = Input::File);
     ~StdinFeed();
-    StdinFeed(const StdinFeed &) = delete;
-    StdinFeed &operator=(const StdinFeed &) = delete;
 
 private:
-    int saved_ = -1, master_ = -1;
+    InputEnds ends_;
+    Swap swap_;
     std::thread feed_;
 };
 
-// SIGALRM every millisecond, with a handler installed without SA_RESTART,
-// while the object lives: system calls that wait end early with EINTR.
+// SIGALRM every millisecond, with a handler installed without SA_RESTART:
+// system calls that wait end early with EINTR.
 class Interrupter {
 public:
     Interrupter();
     ~Interrupter();
     Interrupter(const Interrupter &) = delete;
     Interrupter &operator=(const Interrupter &) = delete;
-    // How many signals have arrived so far.
-    int count() const;
+    int count() const;  // signals so far
 
 private:
     struct sigaction saved_ {};

@@ -17,31 +17,49 @@
  * block but never exits. The argument routines then read the block, whose
  * entries the caller may change at any time. The block needs 16 writable
  * bytes below it for the two return addresses pushed there.
+ *
+ * Unwinding: bareio_checked_call describes its frame throughout, so a
+ * debugger stopped in the routine under test shows the test that called
+ * it. The start-up block of bareio_enter and bareio_adopt holds no way
+ * back: while on it, their frame is the outermost one, as in a program.
  */
-	.intel_syntax noprefix
+#include "bareio-asm.h"
+#include "registers.h"
 
-#define GPR(n)	(8 * (n))
-#define XMM(n)	(128 + 16 * (n))
-#define RFLAGS	384
+#define GPR(n)	REGS_GPR(n)
+#define XMM(n)	REGS_XMM(n)
 
 /* The System V callee-saved registers, kept by the routines that leave
-   the caller's stack. */
+   the caller's stack: 48 bytes, so the caller's frame is at rsp + 56. */
+#define CALLEE_SAVED_BYTES 48
+
 .macro push_callee_saved
-	push	rbp
-	push	rbx
-	push	r12
-	push	r13
-	push	r14
-	push	r15
+	push_cfi rbp
+	push_cfi rbx
+	push_cfi r12
+	push_cfi r13
+	push_cfi r14
+	push_cfi r15
 .endm
 
 .macro pop_callee_saved
-	pop	r15
-	pop	r14
-	pop	r13
-	pop	r12
-	pop	rbx
-	pop	rbp
+	pop_cfi r15
+	pop_cfi r14
+	pop_cfi r13
+	pop_cfi r12
+	pop_cfi rbx
+	pop_cfi rbp
+.endm
+
+/*
+ * While on the stack it makes for the routine, bareio_checked_call's
+ * frame is found through the word at rsp + \offset, which holds rsp as it
+ * was after push_callee_saved: CFA = [rsp + offset] + 56. In DWARF:
+ * DW_CFA_def_cfa_expression, 5 bytes: DW_OP_breg7 (rsp) offset,
+ * DW_OP_deref, DW_OP_plus_uconst 56. offset < 64 (one byte of SLEB128).
+ */
+.macro cfa_through_word_at offset
+	.cfi_escape 0x0f, 5, 0x77, \offset, 0x06, 0x23, CALLEE_SAVED_BYTES + 8
 .endm
 
 	.bss
@@ -52,36 +70,25 @@ saved_rsp:	.quad 0
 call_rsp:	.quad 0
 adopter_rsp:	.quad 0
 
-	.text
-	.globl	bareio_checked_call
-	.type	bareio_checked_call, @function
-bareio_checked_call:
+ENTRY(bareio_checked_call)
 	push_callee_saved
 	mov	qword ptr [rip + routine], rdi
 	mov	qword ptr [rip + out_ptr], rdx
 	mov	qword ptr [rip + saved_rsp], rsp
-	and	rsp, -16
-	sub	rsp, 256		/* room between us and the routine */
+	mov	rax, rsp
+	and	rax, -16
+	sub	rax, 256		/* room between us and the routine */
 	shl	rcx, 3
-	sub	rsp, rcx		/* 8 when misaligned */
+	sub	rax, rcx		/* 8 when misaligned */
+	mov	qword ptr [rax], rsp	/* the way back, for the unwinder */
+	.cfi_remember_state
+	mov	rsp, rax
+	cfa_through_word_at 0
 	mov	qword ptr [rip + call_rsp], rsp
 
-	movdqu	xmm0, xmmword ptr [rsi + XMM(0)]
-	movdqu	xmm1, xmmword ptr [rsi + XMM(1)]
-	movdqu	xmm2, xmmword ptr [rsi + XMM(2)]
-	movdqu	xmm3, xmmword ptr [rsi + XMM(3)]
-	movdqu	xmm4, xmmword ptr [rsi + XMM(4)]
-	movdqu	xmm5, xmmword ptr [rsi + XMM(5)]
-	movdqu	xmm6, xmmword ptr [rsi + XMM(6)]
-	movdqu	xmm7, xmmword ptr [rsi + XMM(7)]
-	movdqu	xmm8, xmmword ptr [rsi + XMM(8)]
-	movdqu	xmm9, xmmword ptr [rsi + XMM(9)]
-	movdqu	xmm10, xmmword ptr [rsi + XMM(10)]
-	movdqu	xmm11, xmmword ptr [rsi + XMM(11)]
-	movdqu	xmm12, xmmword ptr [rsi + XMM(12)]
-	movdqu	xmm13, xmmword ptr [rsi + XMM(13)]
-	movdqu	xmm14, xmmword ptr [rsi + XMM(14)]
-	movdqu	xmm15, xmmword ptr [rsi + XMM(15)]
+	.irp n, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+	movdqu	xmm\n, xmmword ptr [rsi + XMM(\n)]
+	.endr
 	mov	rax, qword ptr [rsi + GPR(0)]
 	mov	rbx, qword ptr [rsi + GPR(1)]
 	mov	rcx, qword ptr [rsi + GPR(2)]
@@ -102,10 +109,14 @@ bareio_checked_call:
 	call	qword ptr [rip + routine]
 
 	pushfq
+	cfa_through_word_at 8
 	push	rax
+	cfa_through_word_at 16
 	mov	rax, qword ptr [rip + out_ptr]
 	pop	qword ptr [rax + GPR(0)]
-	pop	qword ptr [rax + RFLAGS]
+	cfa_through_word_at 8
+	pop	qword ptr [rax + REGS_RFLAGS]
+	cfa_through_word_at 0
 	mov	qword ptr [rax + GPR(1)], rbx
 	mov	qword ptr [rax + GPR(2)], rcx
 	mov	qword ptr [rax + GPR(3)], rdx
@@ -123,49 +134,35 @@ bareio_checked_call:
 	mov	rbx, rsp
 	sub	rbx, qword ptr [rip + call_rsp]
 	mov	qword ptr [rax + GPR(7)], rbx
-	movdqu	xmmword ptr [rax + XMM(0)], xmm0
-	movdqu	xmmword ptr [rax + XMM(1)], xmm1
-	movdqu	xmmword ptr [rax + XMM(2)], xmm2
-	movdqu	xmmword ptr [rax + XMM(3)], xmm3
-	movdqu	xmmword ptr [rax + XMM(4)], xmm4
-	movdqu	xmmword ptr [rax + XMM(5)], xmm5
-	movdqu	xmmword ptr [rax + XMM(6)], xmm6
-	movdqu	xmmword ptr [rax + XMM(7)], xmm7
-	movdqu	xmmword ptr [rax + XMM(8)], xmm8
-	movdqu	xmmword ptr [rax + XMM(9)], xmm9
-	movdqu	xmmword ptr [rax + XMM(10)], xmm10
-	movdqu	xmmword ptr [rax + XMM(11)], xmm11
-	movdqu	xmmword ptr [rax + XMM(12)], xmm12
-	movdqu	xmmword ptr [rax + XMM(13)], xmm13
-	movdqu	xmmword ptr [rax + XMM(14)], xmm14
-	movdqu	xmmword ptr [rax + XMM(15)], xmm15
+	.irp n, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+	movdqu	xmmword ptr [rax + XMM(\n)], xmm\n
+	.endr
 
 	mov	rsp, qword ptr [rip + saved_rsp]
+	.cfi_restore_state
 	pop_callee_saved
 	ret
-	.size	bareio_checked_call, . - bareio_checked_call
+END(bareio_checked_call)
 
-	.globl	bareio_enter
-	.type	bareio_enter, @function
-bareio_enter:
+ENTRY(bareio_enter)
 	mov	rsp, rdi		/* rsp -> argc, as at process entry */
+	.cfi_undefined rip		/* no way back from here */
 	mov	rdi, rsi
 	call	__start
 	ud2
-	.size	bareio_enter, . - bareio_enter
+END(bareio_enter)
 
-	.globl	bareio_adopt
-	.type	bareio_adopt, @function
-bareio_adopt:
+ENTRY(bareio_adopt)
 	push_callee_saved
 	mov	qword ptr [rip + adopter_rsp], rsp
+	.cfi_remember_state
 	mov	rsp, rdi		/* rsp -> argc, as at process entry */
+	.cfi_undefined rip		/* the way back is in adopter_rsp alone */
 	lea	rdi, [rip + .Ladopted]
 	call	__start
 .Ladopted:				/* __start's main: back to our caller */
 	mov	rsp, qword ptr [rip + adopter_rsp]
+	.cfi_restore_state
 	pop_callee_saved
 	ret
-	.size	bareio_adopt, . - bareio_adopt
-
-	.section .note.GNU-stack, "", @progbits
+END(bareio_adopt)

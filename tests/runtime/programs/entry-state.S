@@ -8,13 +8,16 @@
  *  16  the word above argc is not the program name, argv[0] (checked
  *      when there is an argument: argv[1]'s text follows argv[0]'s)
  */
-	.intel_syntax noprefix
-	.text
-	.globl	_start
-_start:	lea	rdi, [rip + main]
-	call	__start
+#include "bareio-asm.h"
 
-main:	xor	ebx, ebx		/* the findings */
+ENTRY(_start)
+	.cfi_undefined rip		/* the outermost frame */
+	lea	rdi, [rip + main]
+	call	__start
+END(_start)
+
+LOCAL(main)
+	xor	ebx, ebx		/* the findings */
 	test	rax, rax
 	jz	1f
 	or	ebx, 1
@@ -46,5 +49,4 @@ main:	xor	ebx, ebx		/* the findings */
 	or	ebx, 16
 5:	mov	eax, ebx
 	ret
-
-	.section .note.GNU-stack, "", @progbits
+END(main)

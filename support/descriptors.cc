@@ -1,0 +1,74 @@
+#include "descriptors.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
+#include <termios.h>
+#include <unistd.h>
+
+namespace support {
+
+void fail(const char *what)
+{
+    throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+}
+
+int file_with(const std::string &bytes)
+{
+    char name[] = "/tmp/bareio-XXXXXX";
+    int fd = mkstemp(name);
+    if (fd < 0)
+        fail("mkstemp");
+    unlink(name);  // nothing is left behind, however the test ends
+    if (write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        fail("write");
+    lseek(fd, 0, SEEK_SET);
+    return fd;
+}
+
+InputEnds open_input(Input how, const std::string &file_bytes)
+{
+    InputEnds ends;
+    switch (how) {
+    case Input::Pipe:
+    case Input::SlowPipe:
+    case Input::NonBlockingPipe: {
+        int pipe_ends[2];
+        if (pipe2(pipe_ends, O_CLOEXEC) != 0)
+            fail("pipe");
+        ends = {pipe_ends[0], pipe_ends[1]};
+        if (how == Input::NonBlockingPipe)
+            fcntl(ends.reader, F_SETFL, O_NONBLOCK);
+        break;
+    }
+    case Input::File:
+        ends.reader = file_with(file_bytes);
+        break;
+    case Input::Terminal: {
+        ends.writer = posix_openpt(O_RDWR | O_NOCTTY);
+        if (ends.writer < 0 || grantpt(ends.writer) != 0 || unlockpt(ends.writer) != 0)
+            fail("posix_openpt");
+        ends.reader = open(ptsname(ends.writer), O_RDWR | O_NOCTTY);
+        if (ends.reader < 0)
+            fail("open pty");
+        termios mode{};
+        tcgetattr(ends.reader, &mode);
+        mode.c_lflag |= ICANON;
+        mode.c_lflag &= ~(ECHO | ECHONL);
+        tcsetattr(ends.reader, TCSANOW, &mode);
+        break;
+    }
+    case Input::Closed:
+        break;
+    case Input::Directory:
+        ends.reader = open("/", O_RDONLY | O_DIRECTORY);
+        if (ends.reader < 0)
+            fail("open /");
+        break;
+    }
+    return ends;
+}
+
+}  // namespace support

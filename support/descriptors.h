@@ -1,0 +1,39 @@
+// What a program under test reads as standard input, whether it runs as a
+// child process (process.h) or in-process (redirect.h): one way to make
+// each kind of descriptor 0.
+#pragma once
+
+#include <string>
+
+namespace support {
+
+// What the standard input is.
+enum class Input {
+    Pipe,       // a pipe the test writes to (and then closes)
+    File,       // a regular file holding the bytes
+    Terminal,   // a pseudo-terminal in canonical mode, echo off: one line a read
+    Closed,     // descriptor 0 not open: reads fail with EBADF
+    Directory,  // a directory: reads fail with EISDIR
+    // Pipes that an in-process StdinFeed fills a byte every 2 ms, then
+    // closes, so reads wait; the second has O_NONBLOCK: reads see EAGAIN.
+    SlowPipe,
+    NonBlockingPipe,
+};
+
+// The two ends of a standard input: reader becomes descriptor 0 (-1 for
+// Closed), writer is the end the test writes to (the pipe's writing end,
+// the terminal's master; -1 for the others). A File already holds the
+// bytes, read from its start; nothing is written to the other kinds.
+struct InputEnds {
+    int reader = -1;
+    int writer = -1;
+};
+InputEnds open_input(Input how, const std::string &file_bytes = {});
+
+// A regular file holding bytes, already unlinked, positioned at its start.
+int file_with(const std::string &bytes);
+
+// Throws std::runtime_error naming what failed and errno's text.
+[[noreturn]] void fail(const char *what);
+
+}  // namespace support
