@@ -4,8 +4,19 @@
 # start files and no libraries, entered at ENTRY (default _start), whose
 # entry code calls __start with the address of its main routine. MODULES
 # picks the run-time objects (startup, integer, decimal; default all three);
-# the ones they call are added (integer needs startup, decimal both). C and C++ sources are compiled freestanding.
-# The link goes through the C compiler driver, so the project enables C.
+# the ones they call are added (integer needs startup, decimal both). C and
+# C++ sources are compiled freestanding.
+#
+# Any one of C, ASM (GNU as through the compiler driver) or ASM_NASM is
+# enough: the program is linked by the C driver, else by the ASM driver,
+# else by ld itself. A source whose language the project has not enabled
+# is an error here, not a program that CMake quietly builds without it.
+
+# Source extensions and the language each one needs.
+set(_bareio_source_languages
+  .asm ASM_NASM  .nasm ASM_NASM  .S ASM  .s ASM  .sx ASM
+  .c C  .cc CXX  .cpp CXX  .cxx CXX  .C CXX)
+
 function(bareio_add_program name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "ENTRY" "MODULES")
   if(NOT arg_ENTRY)
@@ -14,6 +25,21 @@ function(bareio_add_program name)
   if(NOT arg_MODULES)
     set(arg_MODULES startup integer decimal)
   endif()
+
+  get_property(enabled GLOBAL PROPERTY ENABLED_LANGUAGES)
+  foreach(source IN LISTS arg_UNPARSED_ARGUMENTS)
+    get_filename_component(extension "${source}" LAST_EXT)
+    list(FIND _bareio_source_languages "${extension}" at)
+    if(at GREATER_EQUAL 0)
+      math(EXPR at "${at} + 1")
+      list(GET _bareio_source_languages ${at} language)
+      if(NOT language IN_LIST enabled)
+        message(FATAL_ERROR "bareio_add_program(${name}): ${source} needs the "
+          "${language} language; enable it, e.g. project(<name> LANGUAGES ${language})")
+      endif()
+    endif()
+  endforeach()
+
   # Objects are not passed on transitively, so the closure is spelled out.
   set(objects startup)
   if("integer" IN_LIST arg_MODULES OR "decimal" IN_LIST arg_MODULES)
@@ -30,6 +56,42 @@ function(bareio_add_program name)
   target_compile_options(${name} PRIVATE
     $<$<COMPILE_LANGUAGE:C,CXX>:-ffreestanding -fno-stack-protector -fno-builtin>
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables>)
-  target_link_options(${name} PRIVATE -nostdlib -static -Wl,-e,${arg_ENTRY})
-  set_target_properties(${name} PROPERTIES LINKER_LANGUAGE C)
+
+  # CMake reads its build rules per directory when it generates the build,
+  # so a rule changed here is set in the directory's scope once the
+  # directory has been read (see _bareio_set_rule below).
+  if("ASM_NASM" IN_LIST enabled AND NOT CMAKE_ASM_NASM_OBJECT_FORMAT STREQUAL "elf64")
+    # With neither C nor C++ enabled, CMake cannot tell a 64-bit target and
+    # has NASM write 32-bit objects, which do not link with the run-time.
+    string(REPLACE "-f ${CMAKE_ASM_NASM_OBJECT_FORMAT} " "-f elf64 " rule
+      "${CMAKE_ASM_NASM_COMPILE_OBJECT}")
+    _bareio_set_rule(CMAKE_ASM_NASM_COMPILE_OBJECT "${rule}")
+  endif()
+  if("C" IN_LIST enabled OR "ASM" IN_LIST enabled)
+    if("C" IN_LIST enabled)
+      set(driver C)
+    else()
+      set(driver ASM)
+    endif()
+    set_target_properties(${name} PROPERTIES LINKER_LANGUAGE ${driver})
+    target_link_options(${name} PRIVATE -nostdlib -static -Wl,--entry=${arg_ENTRY})
+  elseif("ASM_NASM" IN_LIST enabled)
+    # NASM cannot link, yet CMake's rule would run it as the linker.
+    if(NOT CMAKE_LINKER)
+      find_program(CMAKE_LINKER ld REQUIRED)
+    endif()
+    _bareio_set_rule(CMAKE_ASM_NASM_LINK_EXECUTABLE
+      "\"${CMAKE_LINKER}\" <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES>")
+    set_target_properties(${name} PROPERTIES LINKER_LANGUAGE ASM_NASM)
+    target_link_options(${name} PRIVATE -static --entry=${arg_ENTRY})
+  else()
+    message(FATAL_ERROR "bareio_add_program(${name}): enable C, ASM or ASM_NASM")
+  endif()
+endfunction()
+
+# Sets <variable> to <rule> in the current directory's scope when the
+# directory has been read. A deferred call's arguments are evaluated when
+# it runs, so the rule goes in as a bracket argument, already expanded.
+function(_bareio_set_rule variable rule)
+  cmake_language(EVAL CODE "cmake_language(DEFER CALL set ${variable} [==[${rule}]==])")
 endfunction()

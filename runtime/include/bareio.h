@@ -8,8 +8,10 @@
  * see to. No routine allocates, buffers or reports errors; every byte goes
  * through read or write system calls on descriptor 0 or 1.
  *
- * Link with lib/bareio/startup.o, and integer.o and decimal.o for their
- * routines (integer.o needs startup.o; decimal.o needs both).
+ * Link with -lbareio after the program's objects (ld takes the modules the
+ * program calls), or with lib/bareio/startup.o, and integer.o and decimal.o
+ * for their routines (integer.o needs startup.o; decimal.o needs both).
+ * The manual pages bareio(3) and one per routine tell the rest.
  */
 #ifndef BAREIO_H
 #define BAREIO_H

@@ -1,5 +1,7 @@
-# Builds a user's project against the staged install, and links examples
-# by hand the way the README shows; fails on any difference.
+# Builds users' projects against the staged install (one enabling C and
+# GNU as, one GNU as alone, and the README's CMake block, which enables NASM
+# alone), and links examples by hand the way the README shows; fails on any
+# difference.
 #   cmake -DSTAGE=... -DSOURCE=... -DEXAMPLES=... -DWORK=... [-DNASM=...] -P check.cmake
 
 function(must)
@@ -25,11 +27,26 @@ function(link_quietly)
   endif()
 endfunction()
 
+# Configures and builds the project in <dir> against the staged install.
+function(build_project dir)
+  must(${CMAKE_COMMAND} -S ${dir} -B ${dir}/build -DCMAKE_PREFIX_PATH=${STAGE} ${ARGN})
+  must(${CMAKE_COMMAND} --build ${dir}/build)
+endfunction()
+
 file(REMOVE_RECURSE ${WORK})
-must(${CMAKE_COMMAND} -S ${SOURCE} -B ${WORK}/build -DCMAKE_PREFIX_PATH=${STAGE})
-must(${CMAKE_COMMAND} --build ${WORK}/build)
+file(COPY ${SOURCE}/ DESTINATION ${WORK})
+build_project(${WORK})
 expect_run("42\n" 0 ${WORK}/build/twice 21)
 expect_run("1.25\n" 0 ${WORK}/build/quarter 5)
+
+file(WRITE ${WORK}/gas/CMakeLists.txt [[
+cmake_minimum_required(VERSION 3.25)
+project(gas LANGUAGES ASM)
+find_package(bareio REQUIRED)
+bareio_add_program(twice ../twice.S MODULES integer)
+]])
+build_project(${WORK}/gas)
+expect_run("42\n" 0 ${WORK}/gas/build/twice 21)
 
 set(lib ${STAGE}/lib/bareio)
 must(as -o ${WORK}/args.o ${EXAMPLES}/args.S)
@@ -43,5 +60,16 @@ if(NASM)
   must(${NASM} -f elf64 -I ${STAGE}/include -o ${WORK}/mean.o ${EXAMPLES}/mean.asm)
   link_quietly(-o ${WORK}/mean ${WORK}/mean.o ${lib}/startup.o ${lib}/integer.o ${lib}/decimal.o)
   expect_run("2.583333\n" 0 ${WORK}/mean 1.5 2 4.25)
+
+  # The block that follows the marker in the README, verbatim.
+  get_filename_component(root ${EXAMPLES} DIRECTORY)
+  file(READ ${root}/README.md readme)
+  if(NOT readme MATCHES "check\\.cmake builds this block[^\n]*\n```cmake\n([^`]*)```")
+    message(FATAL_ERROR "README.md: no CMake block after the marker")
+  endif()
+  file(WRITE ${WORK}/readme/CMakeLists.txt "${CMAKE_MATCH_1}")
+  file(COPY ${EXAMPLES}/sum.asm DESTINATION ${WORK}/readme)
+  build_project(${WORK}/readme -DCMAKE_ASM_NASM_COMPILER=${NASM})
+  expect_run("37\n" 0 ${WORK}/readme/build/sum 40 2 -5)
 endif()
 message(STATUS "the installed run-time builds and links as documented")

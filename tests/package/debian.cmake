@@ -1,0 +1,51 @@
+# Makes the Debian package from a build configured for /usr, checks its
+# fields and contents, unpacks it and runs corvane from the unpacked tree.
+#   cmake -DROOT=<source tree> -DWORK=... -DVERSION=... -DDPKG_DEB=... -P debian.cmake
+
+function(must)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${WORK})
+must(${CMAKE_COMMAND} -S ${ROOT} -B ${WORK}/build -DCMAKE_INSTALL_PREFIX=/usr
+  -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release)
+must(${CMAKE_COMMAND} --build ${WORK}/build --parallel 2)
+execute_process(COMMAND ${CMAKE_CPACK_COMMAND} -G DEB WORKING_DIRECTORY ${WORK}/build
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+file(GLOB deb ${WORK}/build/*.deb)
+if(NOT rc EQUAL 0 OR NOT deb MATCHES "/bareio-interest_${VERSION}_[a-z0-9]+\\.deb$")
+  message(FATAL_ERROR "cpack -G DEB (${rc}) made [${deb}]\n${out}\n${err}")
+endif()
+
+must(${DPKG_DEB} -f ${deb} Package Version Section Maintainer Description Depends)
+foreach(field "Package: bareio-interest" "Version: ${VERSION}" "Section: devel"
+    "Maintainer: [^\n]+ <[^>]+@[^>]+>" "Description: [^\n]+\n [^\n]+" "Depends: libc6")
+  if(NOT out MATCHES "${field}")
+    message(FATAL_ERROR "no field '${field}' in:\n${out}")
+  endif()
+endforeach()
+
+must(${DPKG_DEB} -c ${deb})
+foreach(path bin/corvane bin/lintrel include/bareio.h include/bareio.inc
+    "lib/[^ \n]*libbareio\\.a" "lib/[^ \n]*/bareio/decimal\\.o" "lib/[^ \n]*/pkgconfig/bareio\\.pc"
+    "lib/[^ \n]*/cmake/bareio/bareioConfig\\.cmake" share/man/man1/corvane\\.1
+    share/man/man3/__writedec\\.3 share/doc/bareio-interest/LICENSE)
+  if(NOT out MATCHES " \\./usr/${path}\n")
+    message(FATAL_ERROR "the package lacks /usr/${path}:\n${out}")
+  endif()
+endforeach()
+
+must(${DPKG_DEB} -x ${deb} ${WORK}/root)
+file(WRITE ${WORK}/input "1000\n5 2\n")
+execute_process(COMMAND ${WORK}/root/usr/bin/corvane INPUT_FILE ${WORK}/input
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+string(CONCAT dialogue "Enter Principle\nEnter Rate / Period\n"
+  "Calculated Interest is 100.000000\nCalculated Compound Interest is 102.499900\n")
+if(NOT rc EQUAL 0 OR NOT out STREQUAL dialogue)
+  message(FATAL_ERROR "corvane from the package: status ${rc}\n${out}")
+endif()
+message(STATUS "${deb} installs and runs")

@@ -1,0 +1,89 @@
+# The installed tree as a user meets it: the archive's members, a NASM
+# program linked through pkg-config, a manual page for every exported
+# routine and every page free of groff warnings, the README's C prototypes
+# against bareio.h, and the documentation. Parts whose tool is missing
+# (nasm, pkg-config, groff) are left out.
+#   cmake -DSTAGE=... -DLIBDIR=... -DMANDIR=... -DDOCDIR=... -DWORK=...
+#         -DEXAMPLES=... -DREADME=... -DAR=... -DNM=... -DCC=...
+#         [-DNASM=...] [-DPKG_CONFIG=...] [-DGROFF=...] -P install-layout.cmake
+
+function(must)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+set(archive ${STAGE}/${LIBDIR}/libbareio.a)
+
+must(${AR} t ${archive})
+if(NOT out STREQUAL "startup.o\ninteger.o\ndecimal.o\n")
+  message(FATAL_ERROR "members of ${archive}:\n${out}")
+endif()
+
+# Linked with -lbareio after the program, sum (integers only) gets startup
+# and integer but not decimal; mean gets all three, which call each other.
+if(NASM AND PKG_CONFIG)
+  set(ENV{PKG_CONFIG_PATH} ${STAGE}/${LIBDIR}/pkgconfig)
+  must(${PKG_CONFIG} --cflags bareio)
+  separate_arguments(cflags UNIX_COMMAND "${out}")
+  must(${PKG_CONFIG} --libs bareio)
+  separate_arguments(libs UNIX_COMMAND "${out}")
+  foreach(program sum mean)
+    must(${NASM} -f elf64 ${cflags} -o ${WORK}/${program}.o ${EXAMPLES}/${program}.asm)
+    must(ld -o ${WORK}/${program} ${WORK}/${program}.o ${libs})
+  endforeach()
+  must(${WORK}/mean 1.5 2 4.25)
+  if(NOT out STREQUAL "2.583333\n")
+    message(FATAL_ERROR "mean linked through pkg-config wrote [${out}]")
+  endif()
+  must(${NM} ${WORK}/sum)
+  if(NOT out MATCHES " T __writeint\n" OR out MATCHES "__writedec")
+    message(FATAL_ERROR "sum linked with -lbareio has the wrong modules:\n${out}")
+  endif()
+endif()
+
+# Every routine the archive exports has its page in section 3.
+must(${NM} -g --defined-only ${archive})
+string(REGEX MATCHALL " T [_a-z]+" routines "${out}")
+list(LENGTH routines count)
+if(count LESS 11)
+  message(FATAL_ERROR "${archive} exports only ${count} routines")
+endif()
+foreach(routine IN LISTS routines)
+  string(REPLACE " T " "" routine "${routine}")
+  if(NOT EXISTS ${STAGE}/${MANDIR}/man3/${routine}.3)
+    message(FATAL_ERROR "no manual page for ${routine}")
+  endif()
+endforeach()
+
+# Rendered from the manual's root, so that a .so link reaches its page.
+if(GROFF)
+  file(GLOB pages RELATIVE ${STAGE}/${MANDIR} ${STAGE}/${MANDIR}/man*/*)
+  foreach(page IN LISTS pages)
+    execute_process(COMMAND ${GROFF} -man -ww -z ${page}
+      WORKING_DIRECTORY ${STAGE}/${MANDIR} RESULT_VARIABLE rc ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0 OR NOT err STREQUAL "")
+      message(FATAL_ERROR "groff on ${page}: status ${rc}\n${err}")
+    endif()
+  endforeach()
+endif()
+
+# The README's prototypes must agree with the header: a C compiler rejects
+# a redeclaration of different type.
+file(READ ${README} readme)
+if(NOT readme MATCHES "compiles this block with bareio\\.h[^\n]*\n```c\n([^`]*)```")
+  message(FATAL_ERROR "README.md: no C block after the marker")
+endif()
+file(WRITE ${WORK}/prototypes.c "#include <bareio.h>\n${CMAKE_MATCH_1}")
+must(${CC} -fsyntax-only -Werror -I ${STAGE}/include ${WORK}/prototypes.c)
+
+foreach(file README.md LICENSE examples/sum.asm examples/args.S)
+  if(NOT EXISTS ${STAGE}/${DOCDIR}/${file})
+    message(FATAL_ERROR "not installed: ${DOCDIR}/${file}")
+  endif()
+endforeach()
+message(STATUS "the installed tree is complete")
