@@ -4,12 +4,7 @@
 # difference.
 #   cmake -DSTAGE=... -DSOURCE=... -DEXAMPLES=... -DWORK=... [-DNASM=...] -P check.cmake
 
-function(must)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/must.cmake)
 
 # <expected output> <expected status> <command...>
 function(expect_run output status)

@@ -2,13 +2,7 @@
 # fields and contents, unpacks it and runs corvane from the unpacked tree.
 #   cmake -DROOT=<source tree> -DWORK=... -DVERSION=... -DDPKG_DEB=... -P debian.cmake
 
-function(must)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
-  endif()
-  set(out "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/must.cmake)
 
 file(REMOVE_RECURSE ${WORK})
 must(${CMAKE_COMMAND} -S ${ROOT} -B ${WORK}/build -DCMAKE_INSTALL_PREFIX=/usr

@@ -7,13 +7,7 @@
 #         -DEXAMPLES=... -DREADME=... -DAR=... -DNM=... -DCC=...
 #         [-DNASM=...] [-DPKG_CONFIG=...] [-DGROFF=...] -P install-layout.cmake
 
-function(must)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
-  endif()
-  set(out "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/must.cmake)
 
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
