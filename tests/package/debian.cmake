@@ -32,8 +32,8 @@ endforeach()
 must(${DPKG_DEB} -c ${deb})
 foreach(path bin/corvane bin/lintrel include/bareio.h include/bareio.inc
     "lib/[^ \n]*libbareio\\.a" "lib/[^ \n]*/bareio/decimal\\.o" "lib/[^ \n]*/pkgconfig/bareio\\.pc"
-    "lib/[^ \n]*/cmake/bareio/bareioConfig\\.cmake" share/man/man1/corvane\\.1
-    share/man/man3/__writedec\\.3 share/doc/bareio-interest/LICENSE)
+    "lib/[^ \n]*/cmake/bareio/bareioConfig\\.cmake" share/man/man1/corvane\\.1\\.gz
+    "share/man/man3/__writedec\\.3\\.gz -> __argvdec\\.3\\.gz" share/doc/bareio-interest/LICENSE)
   if(NOT out MATCHES " \\./usr/${path}\n")
     message(FATAL_ERROR "the package lacks /usr/${path}:\n${out}")
   endif()
