@@ -2,7 +2,8 @@
 # a Debian package (share/doc/<package>: the README, the examples, the
 # copyright and the changelog), and the Debian package, made by
 # `cpack -G DEB` (or the `deb` workflow preset) in a build configured with
-# CMAKE_INSTALL_PREFIX=/usr.
+# CMAKE_INSTALL_PREFIX=/usr. tests/package/debian.cmake holds the package
+# to lintian's judgement.
 
 set(BAREIO_PACKAGE_MAINTAINER "bareio-interest authors <bareio-interest@example.org>"
   CACHE STRING "Maintainer field of the Debian package: name <address>")

@@ -1,5 +1,7 @@
 # Makes the Debian package from a build configured for /usr, checks its
-# fields and contents, unpacks it and runs corvane from the unpacked tree.
+# fields and contents, has lintian judge it (where lintian is installed:
+# any error or warning not overridden fails), unpacks it and runs corvane
+# from the unpacked tree.
 #   cmake -DROOT=<source tree> -DWORK=... -DVERSION=... -DDPKG_DEB=... -P debian.cmake
 
 function(must)
@@ -40,7 +42,12 @@ foreach(path bin/corvane bin/lintrel include/bareio.h include/bareio.inc
   endif()
 endforeach()
 
-# The newest changelog entry must be this version.
+find_program(LINTIAN lintian)
+if(LINTIAN)
+  must(${LINTIAN} --fail-on error,warning ${deb})
+endif()
+
+# Lintian leaves to us that the newest changelog entry is this version.
 must(${DPKG_DEB} -x ${deb} ${WORK}/root)
 must(gzip -dc ${WORK}/root/usr/share/doc/bareio-interest/changelog.gz)
 if(NOT out MATCHES "^bareio-interest \\(${VERSION}\\) ")
