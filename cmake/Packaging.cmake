@@ -1,14 +1,76 @@
-# What is installed beside the programs and the run-time (the licence, the
-# README and the examples, in the Debian layout share/doc/<package>), and
-# the Debian package, made by `cpack -G DEB` (or the `deb` workflow preset)
-# in a build configured with CMAKE_INSTALL_PREFIX=/usr.
-
-install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
-  PATTERN CMakeLists.txt EXCLUDE)
+# What is installed beside the programs and the run-time, in the layout of
+# a Debian package (share/doc/<package>: the README, the examples, the
+# copyright and the changelog), and the Debian package, made by
+# `cpack -G DEB` (or the `deb` workflow preset) in a build configured with
+# CMAKE_INSTALL_PREFIX=/usr. tests/package/debian.cmake holds the package
+# to lintian's judgement.
 
 set(BAREIO_PACKAGE_MAINTAINER "bareio-interest authors <bareio-interest@example.org>"
   CACHE STRING "Maintainer field of the Debian package: name <address>")
+find_program(GZIP gzip REQUIRED)
+
+# copyright: the licence in Debian's machine-readable form, made from
+# LICENSE (Expat is Debian's name for this MIT licence).
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+if(NOT licence MATCHES "Copyright \\(c\\) ([^\n]+)\n\n(.+[^\n])\n*$")
+  message(FATAL_ERROR "LICENSE: no copyright line followed by the licence")
+endif()
+set(BAREIO_COPYRIGHT ${CMAKE_MATCH_1})
+string(REPLACE "\n\n" "\n.\n" BAREIO_LICENCE "${CMAKE_MATCH_2}")
+string(REPLACE "\n" "\n " BAREIO_LICENCE " ${BAREIO_LICENCE}")
+file(CONFIGURE OUTPUT copyright @ONLY CONTENT [[
+Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: @PROJECT_NAME@
+Upstream-Contact: @BAREIO_PACKAGE_MAINTAINER@
+
+Files: *
+Copyright: @BAREIO_COPYRIGHT@
+License: Expat
+@BAREIO_LICENCE@
+]])
+
+# changelog.gz, newest entry first, one per version of the package (a
+# package that is its own upstream keeps no separate changelog.Debian).
+file(CONFIGURE OUTPUT changelog @ONLY CONTENT [[
+bareio-interest (1.0.0) unstable; urgency=medium
+
+  * The interest calculators corvane and lintrel, and the bareio run-time:
+    three objects and libbareio.a, with a C header, a NASM include, a
+    pkg-config file, a CMake package and manual pages.
+
+ -- @BAREIO_PACKAGE_MAINTAINER@  Tue, 08 Dec 2026 09:20:37 +0000
+]])
+execute_process(COMMAND ${GZIP} -9nc INPUT_FILE ${PROJECT_BINARY_DIR}/changelog
+  OUTPUT_FILE ${PROJECT_BINARY_DIR}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
+
+install(FILES README.md ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
+  PATTERN CMakeLists.txt EXCLUDE)
+
+# The programs as Debian builds every program: with the checked functions
+# of _FORTIFY_SOURCE (which also asks that scanf's count be used: the
+# programs read without validating, on purpose) and an import table
+# resolved at start and then made read-only; not under the sanitizers,
+# which replace those functions. Stripped, for the package, of the
+# compilers' notes as well.
+set(optimized $<CONFIG:Release,RelWithDebInfo,MinSizeRel>)
+if(NOT BAREIO_SANITIZE)
+  foreach(program IN ITEMS corvane lintrel)
+    target_compile_definitions(${program} PRIVATE $<${optimized}:_FORTIFY_SOURCE=2>)
+    target_compile_options(${program} PRIVATE $<${optimized}:-Wno-unused-result>)
+    target_link_options(${program} PRIVATE LINKER:-z,relro,-z,now)
+  endforeach()
+endif()
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(program $<TARGET_FILE_NAME:corvane> $<TARGET_FILE_NAME:lintrel>)
+      execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+        COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+  endif()")
 
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VENDOR "the bareio-interest authors")

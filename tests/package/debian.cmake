@@ -1,5 +1,7 @@
 # Makes the Debian package from a build configured for /usr, checks its
-# fields and contents, unpacks it and runs corvane from the unpacked tree.
+# fields and contents, has lintian judge it (where lintian is installed:
+# any error or warning not overridden fails), unpacks it and runs corvane
+# from the unpacked tree.
 #   cmake -DROOT=<source tree> -DWORK=... -DVERSION=... -DDPKG_DEB=... -P debian.cmake
 
 include(${CMAKE_CURRENT_LIST_DIR}/must.cmake)
@@ -26,14 +28,25 @@ endforeach()
 must(${DPKG_DEB} -c ${deb})
 foreach(path bin/corvane bin/lintrel include/bareio.h include/bareio.inc
     "lib/[^ \n]*libbareio\\.a" "lib/[^ \n]*/bareio/decimal\\.o" "lib/[^ \n]*/pkgconfig/bareio\\.pc"
-    "lib/[^ \n]*/cmake/bareio/bareioConfig\\.cmake" share/man/man1/corvane\\.1
-    share/man/man3/__writedec\\.3 share/doc/bareio-interest/LICENSE)
+    "lib/[^ \n]*/cmake/bareio/bareioConfig\\.cmake" share/man/man1/corvane\\.1\\.gz
+    "share/man/man3/__writedec\\.3\\.gz -> __argvdec\\.3\\.gz"
+    share/doc/bareio-interest/copyright share/doc/bareio-interest/changelog\\.gz)
   if(NOT out MATCHES " \\./usr/${path}\n")
     message(FATAL_ERROR "the package lacks /usr/${path}:\n${out}")
   endif()
 endforeach()
 
+find_program(LINTIAN lintian)
+if(LINTIAN)
+  must(${LINTIAN} --fail-on error,warning ${deb})
+endif()
+
+# Lintian leaves to us that the newest changelog entry is this version.
 must(${DPKG_DEB} -x ${deb} ${WORK}/root)
+must(gzip -dc ${WORK}/root/usr/share/doc/bareio-interest/changelog.gz)
+if(NOT out MATCHES "^bareio-interest \\(${VERSION}\\) ")
+  message(FATAL_ERROR "the changelog's newest entry is not ${VERSION}:\n${out}")
+endif()
 file(WRITE ${WORK}/input "1000\n5 2\n")
 execute_process(COMMAND ${WORK}/root/usr/bin/corvane INPUT_FILE ${WORK}/input
   RESULT_VARIABLE rc OUTPUT_VARIABLE out)

@@ -1,8 +1,8 @@
 # The installed tree as a user meets it: the archive's members, a NASM
 # program linked through pkg-config, a manual page for every exported
-# routine and every page free of groff warnings, the README's C prototypes
-# against bareio.h, and the documentation. Parts whose tool is missing
-# (nasm, pkg-config, groff) are left out.
+# routine and every page compressed and free of groff warnings, the
+# README's C prototypes against bareio.h, and the documentation. Parts
+# whose tool is missing (nasm, pkg-config, groff) are left out.
 #   cmake -DSTAGE=... -DLIBDIR=... -DMANDIR=... -DDOCDIR=... -DWORK=...
 #         -DEXAMPLES=... -DREADME=... -DAR=... -DNM=... -DCC=...
 #         [-DNASM=...] [-DPKG_CONFIG=...] [-DGROFF=...] -P install-layout.cmake
@@ -49,19 +49,20 @@ if(count LESS 11)
 endif()
 foreach(routine IN LISTS routines)
   string(REPLACE " T " "" routine "${routine}")
-  if(NOT EXISTS ${STAGE}/${MANDIR}/man3/${routine}.3)
+  if(NOT EXISTS ${STAGE}/${MANDIR}/man3/${routine}.3.gz)
     message(FATAL_ERROR "no manual page for ${routine}")
   endif()
 endforeach()
 
-# Rendered from the manual's root, so that a .so link reaches its page.
+# Each page, a routine's link read as the page it leads to; a page that
+# is not gzip's fails here.
 if(GROFF)
-  file(GLOB pages RELATIVE ${STAGE}/${MANDIR} ${STAGE}/${MANDIR}/man*/*)
+  file(GLOB pages ${STAGE}/${MANDIR}/man*/*)
   foreach(page IN LISTS pages)
-    execute_process(COMMAND ${GROFF} -man -ww -z ${page}
-      WORKING_DIRECTORY ${STAGE}/${MANDIR} RESULT_VARIABLE rc ERROR_VARIABLE err)
-    if(NOT rc EQUAL 0 OR NOT err STREQUAL "")
-      message(FATAL_ERROR "groff on ${page}: status ${rc}\n${err}")
+    execute_process(COMMAND gzip -dc ${page} COMMAND ${GROFF} -man -ww -z
+      RESULTS_VARIABLE rc ERROR_VARIABLE err)
+    if(NOT rc STREQUAL "0;0" OR NOT err STREQUAL "")
+      message(FATAL_ERROR "gzip -dc | groff on ${page}: status ${rc}\n${err}")
     endif()
   endforeach()
 endif()
@@ -75,7 +76,7 @@ endif()
 file(WRITE ${WORK}/prototypes.c "#include <bareio.h>\n${CMAKE_MATCH_1}")
 must(${CC} -fsyntax-only -Werror -I ${STAGE}/include ${WORK}/prototypes.c)
 
-foreach(file README.md LICENSE examples/sum.asm examples/args.S)
+foreach(file README.md copyright changelog.gz examples/sum.asm examples/args.S)
   if(NOT EXISTS ${STAGE}/${DOCDIR}/${file})
     message(FATAL_ERROR "not installed: ${DOCDIR}/${file}")
   endif()
