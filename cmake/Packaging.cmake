@@ -44,25 +44,13 @@ bareio-interest (1.0.0) unstable; urgency=medium
 execute_process(COMMAND ${GZIP} -9nc INPUT_FILE ${PROJECT_BINARY_DIR}/changelog
   OUTPUT_FILE ${PROJECT_BINARY_DIR}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
 
-install(FILES README.md ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
+# LICENSE too, as it stands, for a user who installs to a prefix of their own.
+install(FILES README.md LICENSE ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
   PATTERN CMakeLists.txt EXCLUDE)
 
-# The programs as Debian builds every program: with the checked functions
-# of _FORTIFY_SOURCE (which also asks that scanf's count be used: the
-# programs read without validating, on purpose) and an import table
-# resolved at start and then made read-only; not under the sanitizers,
-# which replace those functions. Stripped, for the package, of the
-# compilers' notes as well.
-set(optimized $<CONFIG:Release,RelWithDebInfo,MinSizeRel>)
-if(NOT BAREIO_SANITIZE)
-  foreach(program IN ITEMS corvane lintrel)
-    target_compile_definitions(${program} PRIVATE $<${optimized}:_FORTIFY_SOURCE=2>)
-    target_compile_options(${program} PRIVATE $<${optimized}:-Wno-unused-result>)
-    target_link_options(${program} PRIVATE LINKER:-z,relro,-z,now)
-  endforeach()
-endif()
+# The programs stripped, for the package, of the compilers' notes as well.
 install(CODE "
   if(CMAKE_INSTALL_DO_STRIP)
     foreach(program $<TARGET_FILE_NAME:corvane> $<TARGET_FILE_NAME:lintrel>)

@@ -160,6 +160,7 @@ Interrupter::~Interrupter()
 {
     itimerval off{};
     setitimer(ITIMER_REAL, &off, nullptr);
+    signal(SIGALRM, SIG_IGN);  // drops a signal still pending
     sigaction(SIGALRM, &saved_, nullptr);
 }
 

@@ -80,9 +80,11 @@ ENTRY(bareio_checked_call)
 	sub	rax, 256		/* room between us and the routine */
 	shl	rcx, 3
 	sub	rax, rcx		/* 8 when misaligned */
-	mov	qword ptr [rax], rsp	/* the way back, for the unwinder */
 	.cfi_remember_state
+	mov	rbp, rsp		/* nothing is stored below rsp: switch, */
+	.cfi_def_cfa_register rbp
 	mov	rsp, rax
+	mov	qword ptr [rsp], rbp	/* then leave the way back, for the unwinder */
 	cfa_through_word_at 0
 	mov	qword ptr [rip + call_rsp], rsp
 
