@@ -71,6 +71,25 @@ name:
 	.cfi_restore \reg
 .endm
 
+/*
+ * Several registers saved and restored from one list: save pushes them in
+ * the order given, restore pops them in the mirrored order, so the same
+ * list written twice can never restore a register from another's slot.
+ */
+.macro save first, rest:vararg
+	push_cfi \first
+	.ifnb \rest
+	save \rest
+	.endif
+.endm
+
+.macro restore first, rest:vararg
+	.ifnb \rest
+	restore \rest
+	.endif
+	pop_cfi \first
+.endm
+
 /* Scratch space on the stack, and its release. */
 .macro reserve bytes
 	sub	rsp, \bytes

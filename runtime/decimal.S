@@ -88,10 +88,7 @@ LOCAL(__strtodec)
 	xorpd	xmm0, xmm0		/* accumulator */
 	test	rax, rax
 	jz	.Lstrtodec_null
-	push_cfi rcx
-	push_cfi rdx
-	push_cfi rsi
-	push_cfi rdi
+	save	rcx, rdx, rsi, rdi
 	reserve	48
 	movdqu	xmmword ptr [rsp], xmm1
 	movdqu	xmmword ptr [rsp + 16], xmm2
@@ -160,10 +157,7 @@ LOCAL(__strtodec)
 	movdqu	xmm2, xmmword ptr [rsp + 16]
 	movdqu	xmm1, xmmword ptr [rsp]
 	release	48
-	pop_cfi rdi
-	pop_cfi rsi
-	pop_cfi rdx
-	pop_cfi rcx
+	restore	rcx, rdx, rsi, rdi
 .Lstrtodec_null:
 	ret
 END(__strtodec)
@@ -202,21 +196,13 @@ END(__argvdec)
  * and non-blocking input are waited out.
  */
 ENTRY(__readdec)
-	push_cfi rax
-	push_cfi rcx
-	push_cfi rdx
-	push_cfi rsi
-	push_cfi rdi
+	save	rax, rcx, rdx, rsi, rdi
 	reserve	LINE_AREA
 	read_line
 	mov	rax, rsp
 	call	__strtodec
 	release	LINE_AREA
-	pop_cfi rdi
-	pop_cfi rsi
-	pop_cfi rdx
-	pop_cfi rcx
-	pop_cfi rax
+	restore	rax, rcx, rdx, rsi, rdi
 	ret
 END(__readdec)
 
@@ -244,11 +230,7 @@ END(__readdec)
  * and ".0".
  */
 ENTRY(__writedec)
-	push_cfi rax
-	push_cfi rcx
-	push_cfi rdx
-	push_cfi rsi
-	push_cfi rdi
+	save	rax, rcx, rdx, rsi, rdi
 	reserve	FRACTION_AREA + XMM_SAVES
 	movdqu	xmmword ptr [rsp + FRACTION_AREA], xmm1
 	movdqu	xmmword ptr [rsp + FRACTION_AREA + 16], xmm2
@@ -331,8 +313,7 @@ ENTRY(__writedec)
 	 * multiple of 2^-q, is then at most 1 - 2^-49 and rounds below 1.
 	 */
 .Lwritedec_exact:
-	push_cfi r8
-	push_cfi r9
+	save	r8, r9
 	movq	rax, xmm1
 	mov	rcx, rax
 	shr	rcx, 52
@@ -364,8 +345,7 @@ ENTRY(__writedec)
 	cmp	esi, FRACTION_DIGITS
 	jbe	.Lwritedec_exact_digit
 1:	mov	ecx, esi
-	pop_cfi r9
-	pop_cfi r8
+	restore	r8, r9
 
 .Lwritedec_fraction_out:
 	mov	rdi, rsp
@@ -377,11 +357,7 @@ ENTRY(__writedec)
 	movdqu	xmm2, xmmword ptr [rsp + FRACTION_AREA + 16]
 	movdqu	xmm1, xmmword ptr [rsp + FRACTION_AREA]
 	release	FRACTION_AREA + XMM_SAVES
-	pop_cfi rdi
-	pop_cfi rsi
-	pop_cfi rdx
-	pop_cfi rcx
-	pop_cfi rax
+	restore	rax, rcx, rdx, rsi, rdi
 	ret
 	.cfi_restore_state
 
@@ -420,9 +396,7 @@ END(__writedec)
  * left yields the digits nine at a time, lowest first. One write.
  */
 LOCAL(__writehuge)
-	push_cfi r8
-	push_cfi r9
-	push_cfi r10
+	save	r8, r9, r10
 	reserve	HUGE_LIMBS + HUGE_DIGITS
 	mov	r10d, edx		/* negative */
 	xor	eax, eax
@@ -498,8 +472,6 @@ LOCAL(__writehuge)
 	mov	rsi, rax
 	call	__writestr
 	release	HUGE_LIMBS + HUGE_DIGITS
-	pop_cfi r10
-	pop_cfi r9
-	pop_cfi r8
+	restore	r8, r9, r10
 	ret
 END(__writehuge)

@@ -30,9 +30,7 @@
 LOCAL(__strtoint)
 	test	rax, rax
 	jz	.Lstrtoint_null
-	push_cfi rcx
-	push_cfi rdx
-	push_cfi rsi
+	save	rcx, rdx, rsi
 	mov	rsi, rax		/* cursor */
 	xor	eax, eax		/* value */
 	xor	edx, edx		/* 1 when negative */
@@ -53,9 +51,7 @@ LOCAL(__strtoint)
 	test	edx, edx
 	jz	1f
 	neg	rax
-1:	pop_cfi rsi
-	pop_cfi rdx
-	pop_cfi rcx
+1:	restore	rcx, rdx, rsi
 .Lstrtoint_null:
 	ret
 END(__strtoint)
@@ -92,19 +88,13 @@ END(__argvint)
  * for.
  */
 ENTRY(__readint)
-	push_cfi rcx
-	push_cfi rdx
-	push_cfi rsi
-	push_cfi rdi
+	save	rcx, rdx, rsi, rdi
 	reserve	LINE_AREA
 	read_line
 	mov	rax, rsp
 	call	__strtoint
 	release	LINE_AREA
-	pop_cfi rdi
-	pop_cfi rsi
-	pop_cfi rdx
-	pop_cfi rcx
+	restore	rcx, rdx, rsi, rdi
 	ret
 END(__readint)
 
@@ -148,13 +138,7 @@ END(__readint)
  *	__writestr(first byte, length);
  */
 ENTRY(__writeint)
-	push_cfi rax
-	push_cfi rcx
-	push_cfi rdx
-	push_cfi rsi
-	push_cfi rdi
-	push_cfi r8
-	push_cfi r9
+	save	rax, rcx, rdx, rsi, rdi, r8, r9
 	reserve	WRITE_AREA
 	lea	rsi, [rsp + WRITE_AREA]	/* cursor, moving towards the start */
 	lea	r8, [rip + digit_pairs]
@@ -211,13 +195,7 @@ ENTRY(__writeint)
 	mov	rsi, rax
 	call	__writestr
 	release	WRITE_AREA
-	pop_cfi r9
-	pop_cfi r8
-	pop_cfi rdi
-	pop_cfi rsi
-	pop_cfi rdx
-	pop_cfi rcx
-	pop_cfi rax
+	restore	rax, rcx, rdx, rsi, rdi, r8, r9
 	ret
 END(__writeint)
 
@@ -233,8 +211,7 @@ END(__writeint)
  * writes its eight bytes and no more.
  */
 ENTRY(__writechr)
-	push_cfi rsi
-	push_cfi rdi			/* the code, now in memory, low byte first */
+	save	rsi, rdi		/* the code, now in memory, low byte first */
 	xor	esi, esi
 1:	cmp	byte ptr [rsp + rsi], 0
 	je	2f
@@ -243,8 +220,7 @@ ENTRY(__writechr)
 	jb	1b
 2:	mov	rdi, rsp		/* a count of 0 writes zero bytes: the text */
 	call	__writestr		/* at rsp then starts with its zero byte */
-	pop_cfi rdi
-	pop_cfi rsi
+	restore	rsi, rdi
 	ret
 END(__writechr)
 

@@ -100,9 +100,7 @@ END(__startarg)
  * more than the capacity and stores it at the count.
  */
 ENTRY(__readstr)
-	push_cfi rdi
-	push_cfi rsi
-	push_cfi rdx
+	save	rdi, rsi, rdx
 	mov	rdx, rsi		/* read(STDIN, buffer, capacity) */
 	mov	rsi, rdi
 	mov	edi, STDIN
@@ -113,9 +111,7 @@ ENTRY(__readstr)
 	cmp	byte ptr [rsi + rax - 1], NEWLINE
 	jne	1f
 	dec	rax			/* uncount the final newline */
-1:	pop_cfi rdx
-	pop_cfi rsi
-	pop_cfi rdi
+1:	restore	rdi, rsi, rdx
 	ret
 END(__readstr)
 
@@ -135,10 +131,7 @@ END(__readstr)
  * the call silently. An empty text still makes one write of zero bytes.
  */
 ENTRY(__writestr)
-	push_cfi rax
-	push_cfi rdx
-	push_cfi rsi
-	push_cfi rdi
+	save	rax, rdx, rsi, rdi
 	mov	rdx, rsi
 	test	rdx, rdx
 	jnz	.Lwritestr_out
@@ -183,9 +176,6 @@ ENTRY(__writestr)
 	sub	rdx, rax
 	jmp	.Lwritestr_again
 .Lwritestr_done:
-	pop_cfi rdi
-	pop_cfi rsi
-	pop_cfi rdx
-	pop_cfi rax
+	restore	rax, rdx, rsi, rdi
 	ret
 END(__writestr)
