@@ -1,4 +1,5 @@
 // corvane end to end: the installed program's whole dialogue.
+#include "cases.h"
 #include "interest-table.h"
 #include "process.h"
 
@@ -55,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(Inputs, CorvaneBadInput,
                          testing::Values(BadInput{"empty", ""}, BadInput{"letters", "abc\n"},
                                          BadInput{"principal_only", "1000\n"},
                                          BadInput{"principal_no_newline", "1000"}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         support::by_name);
 
 // A driver that waits for each prompt before it answers: the prompts must
 // reach a pipe without waiting for the program to end.

@@ -52,9 +52,13 @@ if(NASM)
   must(${NASM} -f elf64 -I ${STAGE}/include -o ${WORK}/sum.o ${EXAMPLES}/sum.asm)
   link_quietly(-o ${WORK}/sum ${WORK}/sum.o ${lib}/startup.o ${lib}/integer.o)
   expect_run("37\n" 0 ${WORK}/sum 40 2 -5)
+  expect_run("0\n" 0 ${WORK}/sum)
+  expect_run("-9223372036854775808\n" 0 ${WORK}/sum 9223372036854775807 1)
   must(${NASM} -f elf64 -I ${STAGE}/include -o ${WORK}/mean.o ${EXAMPLES}/mean.asm)
   link_quietly(-o ${WORK}/mean ${WORK}/mean.o ${lib}/startup.o ${lib}/integer.o ${lib}/decimal.o)
   expect_run("2.583333\n" 0 ${WORK}/mean 1.5 2 4.25)
+  expect_run("0.0\n" 0 ${WORK}/mean)
+  expect_run("-1.5\n" 0 ${WORK}/mean -1 -2)
 
   # The block that follows the marker in the README, verbatim.
   get_filename_component(root ${EXAMPLES} DIRECTORY)

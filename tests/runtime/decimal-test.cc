@@ -1,5 +1,6 @@
 // decimal: decimal text to value and values to text, checked against the
 // model of the same steps in plain double arithmetic (support/model.h).
+#include "cases.h"
 #include "contract.h"
 #include "model.h"
 #include "object-check.h"
@@ -43,13 +44,7 @@ double read_one(const std::string &text)
 
 // ---- text to value ---------------------------------------------------------
 
-struct Conversion {
-    const char *name;
-    std::string text;
-    double value;
-};
-
-void PrintTo(const Conversion &c, std::ostream *os) { *os << c.name; }
+using Conversion = support::Conversion<double>;
 
 const std::vector<Conversion> conversions = {
     {"plain", "12.5", 12.5},
@@ -82,17 +77,12 @@ TEST_P(Readdec, ConvertsOneReadExactly)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, Readdec, testing::ValuesIn(conversions),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         support::by_name);
 
 // Through __argvdec in a started program; the values come back as text.
 TEST(Argvdec, ConvertsEveryTextAsAnArgument)
 {
-    std::vector<std::string> argv = {PROBE, "argvdec"};
-    std::string expected;
-    for (const auto &c : conversions) {
-        argv.push_back(c.text);
-        expected += model::writedec(c.value) + "\n";
-    }
+    auto [argv, expected] = support::every_text_as_argument(conversions, {PROBE, "argvdec"}, model::writedec);
     argv.push_back("123456789012345678901234567890.5");  // longer than one read
     expected += model::writedec(model::strtodec("123456789012345678901234567890.5")) + "\n";
     expected += "past=0.0\nminus1=0.0\n";  // past the count, and a negative index
@@ -356,15 +346,6 @@ TEST(EndToEnd, ReaddecAtATerminal)
     EXPECT_EQ(result.out, "2.75\n-3.141593\n0.0\n");
     EXPECT_EQ(result.status, 0);
 }
-
-#ifdef HAVE_NASM
-TEST(EndToEnd, MeanExampleAveragesItsArguments)
-{
-    EXPECT_EQ(run({EXAMPLES "/mean", "1.5", "2", "4.25"}).out, "2.583333\n");
-    EXPECT_EQ(run({EXAMPLES "/mean"}).out, "0.0\n");
-    EXPECT_EQ(run({EXAMPLES "/mean", "-1", "-2"}).out, "-1.5\n");
-}
-#endif
 
 TEST(EndToEnd, FreestandingCppExample)
 {

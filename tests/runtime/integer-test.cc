@@ -1,4 +1,5 @@
 // integer: integer text to value, integers and characters to output.
+#include "cases.h"
 #include "contract.h"
 #include "model.h"
 #include "object-check.h"
@@ -23,13 +24,7 @@ using support::run;
 
 // ---- text to value: __readint in-process, __argvint end to end -------------
 
-struct Conversion {
-    const char *name;
-    std::string text;
-    int64_t value;
-};
-
-void PrintTo(const Conversion &c, std::ostream *os) { *os << c.name; }
+using Conversion = support::Conversion<int64_t>;
 
 const std::vector<Conversion> conversions = {
     {"plain", "123", 123},
@@ -63,16 +58,12 @@ TEST_P(Readint, ConvertsOneRead)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, Readint, testing::ValuesIn(conversions),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         support::by_name);
 
 TEST(Argvint, ConvertsEveryTextAsAnArgument)
 {
-    std::vector<std::string> argv = {PROBE, "argvint"};
-    std::string expected;
-    for (const auto &c : conversions) {
-        argv.push_back(c.text);
-        expected += std::to_string(c.value) + "\n";
-    }
+    auto [argv, expected] = support::every_text_as_argument(
+        conversions, {PROBE, "argvint"}, [](int64_t value) { return std::to_string(value); });
     expected += "past=0\n";  // the index past the last argument
     const auto result = run(argv);
     EXPECT_EQ(result.out, expected);
@@ -141,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{"then_readstr_from_a_pipe", "-6\r\nrest", Input::Pipe, {-6}, "rest"},
                     ReadCase{"slow_pipe_interrupted", "6\n7\n", Input::SlowPipe, {6, 7, 0}, nullptr, true},
                     ReadCase{"non_blocking_slow", "6\n7\n", Input::NonBlockingPipe, {6, 7, 0}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    support::by_name);
 
 TEST(Readint, GoesOnNormallyAfterAReadError)
 {
@@ -220,7 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CharCase{"low_byte_zero_writes_nothing", 0x4100, ""},
                     CharCase{"seven_bytes", 0x0047464544434241, "ABCDEFG"},
                     CharCase{"no_zero_byte_writes_eight", 0x4847464544434241, "ABCDEFGH"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    support::by_name);
 
 // ---- register contract -----------------------------------------------------
 
@@ -307,14 +298,5 @@ TEST(EndToEnd, ReadintAtATerminalAndFromAPipe)
     EXPECT_EQ(result.out, "0\n");
     EXPECT_EQ(result.status, 0);
 }
-
-#ifdef HAVE_NASM
-TEST(EndToEnd, SumExampleAddsItsArguments)
-{
-    EXPECT_EQ(run({EXAMPLES "/sum", "40", "2", "-5"}).out, "37\n");
-    EXPECT_EQ(run({EXAMPLES "/sum"}).out, "0\n");
-    EXPECT_EQ(run({EXAMPLES "/sum", "9223372036854775807", "1"}).out, "-9223372036854775808\n");
-}
-#endif
 
 }  // namespace

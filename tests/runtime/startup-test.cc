@@ -3,6 +3,7 @@
 // In-process the routines are called as C functions and through the
 // register-contract trampoline; __start itself runs in forked children on a
 // hand-made start-up block, and end to end in programs started by the kernel.
+#include "cases.h"
 #include "contract.h"
 #include "object-check.h"
 #include "process.h"
@@ -145,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"capacity_zero", "abc", Input::File, 0, {0}, {""}},
         ReadCase{"closed", "", Input::Closed, 20, {-EBADF}, {""}},
         ReadCase{"directory", "", Input::Directory, 20, {-EISDIR}, {""}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    support::by_name);
 
 TEST(Readstr, LeavesTheNewlineInTheBuffer)
 {
@@ -186,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
                     WriteCase{"stops_at_zero", std::string("ab\0cd", 5), 0, "ab"},
                     WriteCase{"high_bytes", "\xff\x80\x01", 0, "\xff\x80\x01"},
                     WriteCase{"large", std::string(1 << 20, 'x'), 0, std::string(1 << 20, 'x')}),
-    [](const auto &info) { return std::string(info.param.name); });
+    support::by_name);
 
 // The scan for the zero byte goes four bytes a round: every remainder.
 TEST(Writestr, FindsTheZeroByteAtEveryOffset)
@@ -362,7 +363,7 @@ INSTANTIATE_TEST_SUITE_P(
         E2eCase{"read_pipe_two_lines", {"readstr", "20"}, "12\n34\n", Input::File, "5:12\n34\n0:\n", 0},
         E2eCase{"read_closed", {"readstr", "20"}, "", Input::Closed, "-9:\n", 0},
         E2eCase{"read_directory", {"readstr", "20"}, "", Input::Directory, "-21:\n", 0}),
-    [](const auto &info) { return std::string(info.param.name); });
+    support::by_name);
 
 TEST(EndToEnd, MainIsEnteredAsAfterACallWithRaxZeroAndRdiItself)
 {
