@@ -147,8 +147,9 @@ name:
  *
  * In:      rsp -> LINE_AREA bytes of scratch
  * Out:     the line's text at rsp, its newline (if read) replaced by a zero
- *          byte, or a zero byte after it; empty at end of input or on a
- *          read error
+ *          byte, or a zero byte after it; empty at end of input. A read
+ *          error ends the line where it stands: empty when the first read
+ *          fails.
  * Changes: rax, rcx, rdx, rsi, rdi, r11, flags
  *
  * Every byte comes through __readstr, in as few reads as the kind of input
