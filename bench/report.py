@@ -105,6 +105,8 @@ lines += [
     f"{program.stat().st_size} bytes as linked, {stripped.stat().st_size} bytes stripped.",
 ]
 file_line, pipe_line = median["readint_file_lines"], median["readint_pipe_lines"]
+write_floors = [median[f"{name}_floor"] for name in ("writeint_min", "writeint_7", "writechr", "writestr_20")]
+low, high = min(write_floors), max(write_floors)
 stdio_file, stdio_pipe = median["readint_file_lines_libc"], median["readint_pipe_lines_libc"]
 lines += [
     "",
@@ -128,24 +130,24 @@ lines += [
     "  input stays where the next routine, or the next program, finds it, and there is no",
     "  buffer to lose at exit. A program that owns its input and needs bulk speed can take",
     "  it in large pieces with `__readstr` and split the lines itself.",
-    "- The floor here is 82-93 ns a write from run to run, so 10 % is about 9 ns, some",
-    "  25-30 cycles, for everything a routine does besides its system call; ratios move by",
-    "  up to 5 % between runs. The floor writes constant bytes; a routine first stores the",
-    "  text it then hands to the kernel.",
+    f"- The floor here is {low:.0f}-{high:.0f} ns a write in this run (82-93 ns on the Xeon of",
+    f"  earlier reports), so 10 % is about {low / 10:.0f} ns for everything a routine does besides",
+    "  its system call; ratios move by up to 5 % between runs. The floor writes constant",
+    "  bytes; a routine first stores the text it then hands to the kernel.",
     "- `__writeint(INT64_MIN)`: about 125 instructions with its `__writestr` (callgrind):",
     "  two 8-digit groups split by multiplications, digits two at a time from a table, the",
     "  register saves the convention asks for, and the call into `__writestr`, which",
     "  continues short writes. A loop-free variant (digit count from `bsr`) measured no",
     "  better here and slower for short numbers. The kernel entry waits for the digit",
     "  chain: the two 8-digit groups, each a multiply, a split by 10^4 and by 100 and a",
-    "  table load, about 35-40 cycles, some 12 ns. That is 1.13-1.16x a floor of 85 ns; on",
-    "  a machine whose write costs 136 ns the same 12 ns would be 1.09x.",
+    "  table load, about 35-40 cycles, some 12 ns: 1.13-1.16x a floor of 85 ns on the Xeon,",
+    "  less where a write costs more.",
     "- `__writedec`: two writes plus about 250 instructions for 123456.789012 (the integer",
     "  part through `__writeint`, six fraction digits). Its digits are defined by a",
     "  sequence of double operations; from 8 up the same digits follow exactly from integer",
     "  steps on the fraction bits (four cycles a digit instead of about twenty); below 8,",
     "  as for 0.5, the double steps themselves run: multiply, truncate, convert back,",
-    "  subtract, about twenty cycles a digit. It stays 1.1-1.2x its floor of two bare",
+    "  subtract, about twenty cycles a digit. It stays within 1.2x its floor of two bare",
     "  writes; against `snprintf(\"%f\")` + one write it wins for long fractions and is level",
     "  for 0.5, because it makes two system calls where libc makes one.",
     "- `__readdec`: the integer digits are gathered exactly in a register; each fraction",
