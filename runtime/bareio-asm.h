@@ -18,7 +18,6 @@
 #define SYS_write	1
 #define SYS_poll	7
 #define SYS_lseek	8
-#define SYS_ioctl	16
 #define SYS_exit	60
 #define STDIN		0
 #define STDOUT		1
@@ -120,9 +119,7 @@ name:
  * itself only means the caller tries its transfer again.
  */
 .macro wait_ready fd, events
-	push_cfi rdi
-	push_cfi rsi
-	push_cfi rdx
+	save	rdi, rsi, rdx
 	push	\fd			/* struct pollfd { fd, events, revents } */
 	.cfi_adjust_cfa_offset 8
 	mov	byte ptr [rsp + 4], \events
@@ -133,9 +130,7 @@ name:
 	kernel_call
 	pop	rax			/* drop the pollfd */
 	.cfi_adjust_cfa_offset -8
-	pop_cfi rdx
-	pop_cfi rsi
-	pop_cfi rdi
+	restore	rdi, rsi, rdx
 .endm
 
 /*
