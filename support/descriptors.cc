@@ -33,7 +33,7 @@ InputEnds open_input(Input how, const std::string &file_bytes)
     InputEnds ends;
     switch (how) {
     case Input::Pipe:
-    case Input::SlowPipe:
+    case Input::InterruptedPipe:
     case Input::NonBlockingPipe: {
         int pipe_ends[2];
         if (pipe2(pipe_ends, O_CLOEXEC) != 0)

@@ -15,8 +15,9 @@ enum class Input {
     Closed,     // descriptor 0 not open: reads fail with EBADF
     Directory,  // a directory: reads fail with EISDIR
     // Pipes that an in-process StdinFeed fills a byte every 2 ms, then
-    // closes, so reads wait; the second has O_NONBLOCK: reads see EAGAIN.
-    SlowPipe,
+    // closes, so reads wait: the first while a 1 ms timer interrupts them
+    // (EINTR), the second with O_NONBLOCK (EAGAIN).
+    InterruptedPipe,
     NonBlockingPipe,
 };
 

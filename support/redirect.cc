@@ -34,17 +34,6 @@ std::thread quiet_thread(Body body)
 volatile sig_atomic_t interruptions = 0;
 void count_interruption(int) { interruptions = interruptions + 1; }
 
-int pipe_writer(int &reader, bool nonblocking)
-{
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0)
-        fail("pipe");
-    if (nonblocking)
-        fcntl(ends[1], F_SETFL, O_NONBLOCK);
-    reader = ends[0];
-    return ends[1];
-}
-
 }  // namespace
 
 Swap::Swap(int fd, int replacement) : fd_(fd)
@@ -90,14 +79,16 @@ std::string StdoutCapture::text()
 
 StdoutDiscarded::StdoutDiscarded() : swap_(1, open("/dev/null", O_WRONLY)) {}
 
-StdoutDrain::StdoutDrain(bool nonblocking) : swap_(1, pipe_writer(reader_, nonblocking))
+StdoutDrain::StdoutDrain(bool nonblocking) : ends_(open_input(Input::Pipe)), swap_(1, ends_.writer)
 {
+    if (nonblocking)
+        fcntl(1, F_SETFL, O_NONBLOCK);  // the pipe's writing end, now descriptor 1
     drain_ = quiet_thread([this] {
         char buffer[16384];
-        for (ssize_t n; (n = read(reader_, buffer, sizeof buffer)) != 0; usleep(50))
+        for (ssize_t n; (n = read(ends_.reader, buffer, sizeof buffer)) != 0; usleep(50))
             if (n > 0)
                 received_.append(buffer, n);
-        close(reader_);
+        close(ends_.reader);
     });
 }
 
@@ -115,7 +106,7 @@ StdinFeed::StdinFeed(const std::string &bytes, Input how)
 {
     if (ends_.writer < 0)
         return;
-    if (how == Input::SlowPipe || how == Input::NonBlockingPipe) {
+    if (how == Input::InterruptedPipe || how == Input::NonBlockingPipe) {
         feed_ = quiet_thread([bytes, to = ends_.writer] {
             for (char byte : bytes) {
                 usleep(2000);
@@ -125,6 +116,8 @@ StdinFeed::StdinFeed(const std::string &bytes, Input how)
             close(to);
         });
         ends_.writer = -1;  // the thread's now
+        if (how == Input::InterruptedPipe)
+            interrupter_.emplace();
         return;
     }
     if (how == Input::Pipe && bytes.size() > 65536)
@@ -139,6 +132,7 @@ StdinFeed::StdinFeed(const std::string &bytes, Input how)
 
 StdinFeed::~StdinFeed()
 {
+    interrupter_.reset();
     if (feed_.joinable())
         feed_.join();
     swap_.restore();

@@ -6,6 +6,7 @@
 #include "descriptors.h"
 
 #include <csignal>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -52,36 +53,6 @@ private:
     Swap swap_;
 };
 
-// Descriptor 1 a pipe, blocking or not, that a thread drains slowly, so
-// writes come back short or would block; text() waits for the last byte.
-class StdoutDrain {
-public:
-    explicit StdoutDrain(bool nonblocking);
-    ~StdoutDrain() { text(); }
-    // Puts descriptor 1 back and returns what was written (once).
-    std::string text();
-
-private:
-    int reader_;
-    Swap swap_;
-    std::string received_;
-    std::thread drain_;
-};
-
-// Descriptor 0 reads the given bytes (from a file, a pipe already closed at
-// the writing end, a terminal, or a pipe filled slowly), or fails (Closed,
-// Directory).
-class StdinFeed {
-public:
-    explicit StdinFeed(const std::string &bytes, Input how = Input::File);
-    ~StdinFeed();
-
-private:
-    InputEnds ends_;
-    Swap swap_;
-    std::thread feed_;
-};
-
 // SIGALRM every millisecond, with a handler installed without SA_RESTART:
 // system calls that wait end early with EINTR.
 class Interrupter {
@@ -94,6 +65,39 @@ public:
 
 private:
     struct sigaction saved_ {};
+};
+
+// Descriptor 1 a pipe, blocking or not, that a thread drains slowly, so
+// writes come back short or would block; text() waits for the last byte.
+class StdoutDrain {
+public:
+    explicit StdoutDrain(bool nonblocking);
+    ~StdoutDrain() { text(); }
+    // Puts descriptor 1 back and returns what was written (once).
+    std::string text();
+
+private:
+    InputEnds ends_;
+    Swap swap_;
+    std::string received_;
+    std::thread drain_;
+};
+
+// Descriptor 0 reads the given bytes (from a file, a pipe already closed at
+// the writing end, a terminal, or a pipe filled slowly), or fails (Closed,
+// Directory).
+class StdinFeed {
+public:
+    explicit StdinFeed(const std::string &bytes, Input how = Input::File);
+    ~StdinFeed();
+    // Signals that have interrupted the reader so far (InterruptedPipe).
+    int interruptions() const { return interrupter_ ? interrupter_->count() : 0; }
+
+private:
+    InputEnds ends_;
+    Swap swap_;
+    std::thread feed_;
+    std::optional<Interrupter> interrupter_;
 };
 
 }  // namespace support

@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <limits>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -131,11 +130,8 @@ TEST(Readdec, MatchesTheModelAround2To53)
 TEST(Readdec, LinesEndsAndErrors)
 {
     // A line a call from anything: the terminal's ^D, then end of input.
-    for (Input how : {Input::Terminal, Input::File, Input::Pipe, Input::SlowPipe, Input::NonBlockingPipe}) {
+    for (Input how : {Input::Terminal, Input::File, Input::Pipe, Input::InterruptedPipe, Input::NonBlockingPipe}) {
         support::StdinFeed feed(how == Input::Terminal ? "2.75\n-0.5\n\x04" : "2.75\n-0.5\n", how);
-        std::optional<support::Interrupter> interrupter;
-        if (how == Input::SlowPipe)
-            interrupter.emplace();
         EXPECT_EQ(__readdec(), 2.75);
         EXPECT_EQ(__readdec(), -0.5);
         EXPECT_EQ(to_bits(__readdec()), 0u);
