@@ -50,20 +50,27 @@ OBJECT(stop_scales_integer)		/* and as integers */
 	.quad	100000, 10000, 1000, 100, 10, 1
 END_OBJECT(stop_scales_integer)
 
-/* Texts, with their lengths (no zero byte: they are written by length),
-   defined ahead of the code so the lengths are known where it uses them. */
-OBJECT(text_minus_zero)
-	.ascii	"-0"
-END_OBJECT(text_minus_zero)
-	.equ	TEXT_MINUS_ZERO_LENGTH, . - text_minus_zero
-OBJECT(text_minus_infinity)
-	.ascii	"-inf"
-END_OBJECT(text_minus_infinity)
-	.equ	TEXT_MINUS_INFINITY_LENGTH, . - text_minus_infinity
-OBJECT(text_nan)
-	.ascii	"nan"
-END_OBJECT(text_nan)
-	.equ	TEXT_NAN_LENGTH, . - text_nan
+/*
+ * Texts written by length (no zero byte). Each length is a plain number, so
+ * that every assembler reads it as an immediate operand, and the check
+ * after each text stops the build if the two ever disagree.
+ */
+#define TEXT_MINUS_ZERO_LENGTH		2
+#define TEXT_MINUS_INFINITY_LENGTH	4
+#define TEXT_NAN_LENGTH			3
+
+.macro text name, length, bytes
+OBJECT(\name)
+	.ascii	"\bytes"
+END_OBJECT(\name)
+	.if . - \name - \length
+	.error	"\name is not \length bytes long"
+	.endif
+.endm
+
+	text	text_minus_zero, TEXT_MINUS_ZERO_LENGTH, "-0"
+	text	text_minus_infinity, TEXT_MINUS_INFINITY_LENGTH, "-inf"
+	text	text_nan, TEXT_NAN_LENGTH, "nan"
 
 /*
  * __strtodec - convert decimal text (module-private)
