@@ -19,11 +19,15 @@ int main()
     // pipes sees it before it has to answer.
     std::puts("Enter Principle");
     std::fflush(stdout);
-    std::scanf("%lf", &principal);
+    if (std::scanf("%lf", &principal) != 1) {
+        // not validated: the principal stays 0
+    }
 
     std::puts("Enter Rate / Period");
     std::fflush(stdout);
-    std::scanf("%f %hd", &rate, &period);
+    if (std::scanf("%f %hd", &rate, &period) != 2) {
+        // not validated: what was not read stays 0
+    }
 
     const double simple = principal * static_cast<double>(rate) * static_cast<double>(period) / 100.0;
 

@@ -18,11 +18,15 @@ int main()
 
     std::puts("Enter Principle");
     std::fflush(stdout);
-    std::scanf("%lf", &principal);
+    if (std::scanf("%lf", &principal) != 1) {
+        // not validated: the principal stays 0
+    }
 
     std::puts("Enter Rate / Period");
     std::fflush(stdout);
-    std::scanf("%f %hd", &rate, &period);
+    if (std::scanf("%f %hd", &rate, &period) != 2) {
+        // not validated: what was not read stays 0
+    }
 
     std::printf("Calculated Interest is %lf\n", GetSimpleInterest(principal, rate, period));
     return 0;
