@@ -9,7 +9,7 @@
 
 namespace support {
 
-Process::Process(const std::vector<std::string> &argv, Input how, const std::string &input)
+Process::Process(const std::vector<std::string> &argv, Input how, const std::string &input, int output)
 {
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
@@ -32,7 +32,7 @@ Process::Process(const std::vector<std::string> &argv, Input how, const std::str
             dup2(child_in, 0);
         else
             close(0);
-        dup2(out[1], 1);
+        dup2(output >= 0 ? output : out[1], 1);
         dup2(err[1], 2);
         signal(SIGPIPE, SIG_DFL);
         execv(args[0], args.data());

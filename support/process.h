@@ -23,8 +23,9 @@ using Millis = std::chrono::milliseconds;
 // A running child, for tests that hold a dialogue with it.
 class Process {
 public:
+    // output, unless -1, is the child's standard output instead of a pipe.
     Process(const std::vector<std::string> &argv, Input how = Input::Pipe,
-            const std::string &input = {});
+            const std::string &input = {}, int output = -1);
     ~Process();
     Process(const Process &) = delete;
     Process &operator=(const Process &) = delete;

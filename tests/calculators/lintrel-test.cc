@@ -4,8 +4,10 @@
 #include "process.h"
 
 #include <array>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <tuple>
+#include <unistd.h>
 
 namespace {
 
@@ -60,6 +62,29 @@ TEST(Lintrel, MissingInputGivesZero)
         EXPECT_EQ(result.out, interest::prompts() + interest::simple_line("0.000000")) << input;
         EXPECT_EQ(result.status, 0);
     }
+}
+
+// Both programs: output lost to /dev/full or to a full non-blocking pipe is
+// reported, with status 1; a pipe with no reader ends them by SIGPIPE.
+TEST(Lintrel, LikeCorvaneReportsOutputItCouldNotWrite)
+{
+    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    const auto stuck = support::open_input(support::Input::Pipe), gone = support::open_input(support::Input::Pipe);
+    fcntl(stuck.writer, F_SETFL, O_NONBLOCK);
+    for (char block[4096] = {}; write(stuck.writer, block, sizeof block) > 0;) {
+    }
+    close(gone.reader);
+    const std::tuple<int, std::string, int> outputs[] = {{full, ": write error: No space left on device\n", 1},
+        {stuck.writer, ": write error: Resource temporarily unavailable\n", 1}, {gone.writer, "", 141}};
+    for (const std::string name : {"corvane", "lintrel"})
+        for (const auto &[output, message, status] : outputs) {
+            const auto result = support::Process({STAGE "/bin/" + name}, support::Input::File, "1000\n5 2\n",
+                                                 output).finish(support::Millis(5000));
+            EXPECT_EQ(result.err, message.empty() ? "" : name + message) << name << status;
+            EXPECT_EQ(result.status, status) << name << message;
+        }
+    for (int fd : {full, stuck.reader, stuck.writer, gone.writer})
+        close(fd);
 }
 
 TEST(Lintrel, ExportsGetSimpleInterest)
