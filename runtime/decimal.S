@@ -31,9 +31,6 @@
 OBJECT(ten)
 	.double	10.0
 END_OBJECT(ten)
-OBJECT(exact_limit)			/* (2^53 - 9) / 10: acc * 10 + 9 < 2^53 */
-	.quad	900719925474098
-END_OBJECT(exact_limit)
 OBJECT(rounding_bias)			/* the double nearest to 5e-7 */
 	.quad	0x3EA0C6F7A0B5ED8D
 END_OBJECT(rounding_bias)
@@ -86,61 +83,38 @@ END_OBJECT(\name)
  *		for (p++, scale = 10.0; isdigit(*p); p++, scale *= 10.0)
  *			acc = acc + digit / scale;
  *	return negative ? 0.0 - acc : acc;	// "-0" gives +0.0
- *
- * While acc * 10 + digit stays below 2^53 those double steps are exact,
- * so the integer digits are gathered in a general register and converted
- * once; only a longer integer part goes on digit by digit in doubles.
  */
 LOCAL(__strtodec)
 	xorpd	xmm0, xmm0		/* accumulator */
 	test	rax, rax
 	jz	.Lstrtodec_null
-	save	rcx, rdx, rsi, rdi
-	reserve	48
+	save	rcx, rsi, rdi
+	reserve	XMM_SAVES
 	movdqu	xmmword ptr [rsp], xmm1
 	movdqu	xmmword ptr [rsp + 16], xmm2
-	movdqu	xmmword ptr [rsp + 32], xmm3
 	mov	rsi, rax		/* cursor */
 	xor	edi, edi		/* 1 when negative */
 	cmp	byte ptr [rsi], '-'
-	jne	1f
+	jne	.Lstrtodec_integer
 	inc	edi
 	inc	rsi
-1:	xor	edx, edx		/* the integer part, while exact */
-	movsd	xmm3, qword ptr [rip + ten]
 
-.Lstrtodec_exact:
+.Lstrtodec_integer:
 	movzx	ecx, byte ptr [rsi]
 	sub	ecx, '0'
 	cmp	ecx, 9
-	ja	.Lstrtodec_exact_end	/* unsigned: the point, zero, non-digits */
-	cmp	rdx, qword ptr [rip + exact_limit]
-	ja	.Lstrtodec_inexact
-	lea	rdx, [rdx + 4*rdx]
-	lea	rdx, [rcx + 2*rdx]	/* acc * 10 + digit, below 2^53 */
-	inc	rsi
-	jmp	.Lstrtodec_exact
-.Lstrtodec_exact_end:
-	cvtsi2sd xmm0, rdx		/* exact */
-	jmp	.Lstrtodec_point
-
-.Lstrtodec_inexact:			/* ecx holds a digit not yet taken */
-	cvtsi2sd xmm0, rdx
-.Lstrtodec_integer:
-	mulsd	xmm0, xmm3
+	ja	.Lstrtodec_point	/* unsigned: the point, zero, non-digits */
+	mulsd	xmm0, qword ptr [rip + ten]
 	xorps	xmm2, xmm2		/* no wait on the old xmm2 */
 	cvtsi2sd xmm2, ecx
 	addsd	xmm0, xmm2
 	inc	rsi
-	movzx	ecx, byte ptr [rsi]
-	sub	ecx, '0'
-	cmp	ecx, 9
-	jbe	.Lstrtodec_integer
+	jmp	.Lstrtodec_integer
 
 .Lstrtodec_point:			/* ecx: the byte after the digits, less '0' */
 	cmp	ecx, '.' - '0'
 	jne	.Lstrtodec_sign
-	movapd	xmm1, xmm3		/* scale of the next fraction digit */
+	movsd	xmm1, qword ptr [rip + ten]	/* scale of the next fraction digit */
 .Lstrtodec_fraction:
 	inc	rsi
 	movzx	ecx, byte ptr [rsi]
@@ -151,7 +125,7 @@ LOCAL(__strtodec)
 	cvtsi2sd xmm2, ecx
 	divsd	xmm2, xmm1
 	addsd	xmm0, xmm2
-	mulsd	xmm1, xmm3
+	mulsd	xmm1, qword ptr [rip + ten]
 	jmp	.Lstrtodec_fraction
 
 .Lstrtodec_sign:
@@ -160,11 +134,10 @@ LOCAL(__strtodec)
 	xorpd	xmm2, xmm2
 	subsd	xmm2, xmm0
 	movapd	xmm0, xmm2
-1:	movdqu	xmm3, xmmword ptr [rsp + 32]
-	movdqu	xmm2, xmmword ptr [rsp + 16]
+1:	movdqu	xmm2, xmmword ptr [rsp + 16]
 	movdqu	xmm1, xmmword ptr [rsp]
-	release	48
-	restore	rcx, rdx, rsi, rdi
+	release	XMM_SAVES
+	restore	rcx, rsi, rdi
 .Lstrtodec_null:
 	ret
 END(__strtodec)
@@ -199,17 +172,17 @@ END(__argvdec)
  * Changes: xmm0, r11, flags
  * Stack:   the line reader's area (see read_line in bareio-asm.h)
  *
- * The line is read as by __readint: exactly the line is consumed, signals
- * and non-blocking input are waited out.
+ * The line is read as by __readint: exactly the line (or one message) is
+ * consumed, signals and non-blocking input are waited out.
  */
 ENTRY(__readdec)
-	save	rax, rcx, rdx, rsi, rdi
+	save	rax, rcx, rdx, rsi, rdi, r8, r10
 	reserve	LINE_AREA
 	read_line
 	mov	rax, rsp
 	call	__strtodec
 	release	LINE_AREA
-	restore	rax, rcx, rdx, rsi, rdi
+	restore	rax, rcx, rdx, rsi, rdi, r8, r10
 	ret
 END(__readdec)
 

@@ -83,18 +83,18 @@ END(__argvint)
  * Changes: rax, r11, flags
  * Stack:   the line reader's area (see read_line in bareio-asm.h)
  *
- * Exactly the line is consumed, whatever standard input is; a read
- * interrupted by a signal is retried, and a non-blocking input is waited
- * for.
+ * Exactly the line is consumed, whatever standard input is (from a socket
+ * of messages, one message); a read interrupted by a signal is retried,
+ * and a non-blocking input is waited for.
  */
 ENTRY(__readint)
-	save	rcx, rdx, rsi, rdi
+	save	rcx, rdx, rsi, rdi, r8, r10
 	reserve	LINE_AREA
 	read_line
 	mov	rax, rsp
 	call	__strtoint
 	release	LINE_AREA
-	restore	rcx, rdx, rsi, rdi
+	restore	rcx, rdx, rsi, rdi, r8, r10
 	ret
 END(__readint)
 

@@ -127,8 +127,9 @@ END(__readstr)
  * Normally one write system call. A short write is continued, a write
  * interrupted by a signal is retried, and one that would block (standard
  * output non-blocking) waits in poll for room: every byte arrives, unless
- * the kernel reports another error (or accepts no byte at all), which ends
- * the call silently. An empty text still makes one write of zero bytes.
+ * the kernel reports another error (or accepts no byte at all), or poll
+ * itself fails, which ends the call silently. An empty text still makes one
+ * write of zero bytes.
  */
 ENTRY(__writestr)
 	save	rax, rdx, rsi, rdi
@@ -137,23 +138,11 @@ ENTRY(__writestr)
 	jnz	.Lwritestr_out
 	test	rdi, rdi
 	jz	.Lwritestr_done		/* no text at all: nothing to write */
-	/* Length 0: count the bytes before the zero byte, four a round. */
-	mov	rdx, rdi
-.Lwritestr_scan:
+	/* Length 0: count the bytes before the zero byte. */
+	lea	rdx, [rdi - 1]
+1:	inc	rdx
 	cmp	byte ptr [rdx], 0
-	je	.Lwritestr_counted
-	cmp	byte ptr [rdx + 1], 0
-	je	3f
-	cmp	byte ptr [rdx + 2], 0
-	je	2f
-	cmp	byte ptr [rdx + 3], 0
-	je	1f
-	add	rdx, 4
-	jmp	.Lwritestr_scan
-1:	inc	rdx			/* the zero byte was at +3 */
-2:	inc	rdx			/* at +2 */
-3:	inc	rdx			/* at +1 */
-.Lwritestr_counted:
+	jne	1b
 	sub	rdx, rdi
 
 .Lwritestr_out:
@@ -169,7 +158,8 @@ ENTRY(__writestr)
 	cmp	rax, -EAGAIN
 	jne	1f
 	wait_ready STDOUT, POLLOUT	/* non-blocking and full: wait for room */
-	jmp	.Lwritestr_again
+	test	eax, eax
+	jns	.Lwritestr_again	/* (a failed poll ends the call below) */
 1:	test	rax, rax
 	jle	.Lwritestr_done		/* an error, or no progress: give up */
 	add	rsi, rax		/* short write: carry on with the rest */

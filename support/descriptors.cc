@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -58,6 +59,18 @@ InputEnds open_input(Input how, const std::string &file_bytes)
         mode.c_lflag |= ICANON;
         mode.c_lflag &= ~(ECHO | ECHONL);
         tcsetattr(ends.reader, TCSANOW, &mode);
+        break;
+    }
+    case Input::StreamSocket:
+    case Input::PacketSocket:
+    case Input::DatagramSocket: {
+        const int type = how == Input::StreamSocket   ? SOCK_STREAM
+                         : how == Input::PacketSocket ? SOCK_SEQPACKET
+                                                      : SOCK_DGRAM;
+        int pair[2];
+        if (socketpair(AF_UNIX, type | SOCK_CLOEXEC, 0, pair) != 0)
+            fail("socketpair");
+        ends = {pair[0], pair[1]};
         break;
     }
     case Input::Closed:

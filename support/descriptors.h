@@ -19,6 +19,12 @@ enum class Input {
     // (EINTR), the second with O_NONBLOCK (EAGAIN).
     InterruptedPipe,
     NonBlockingPipe,
+    // One end of a socket pair: a stream, or a socket of messages (sequenced
+    // packets, datagrams), to which StdinFeed sends the bytes as messages,
+    // cut at each '|'.
+    StreamSocket,
+    PacketSocket,
+    DatagramSocket,
 };
 
 // The two ends of a standard input: reader becomes descriptor 0 (-1 for

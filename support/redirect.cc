@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <algorithm>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -122,9 +123,17 @@ StdinFeed::StdinFeed(const std::string &bytes, Input how)
     }
     if (how == Input::Pipe && bytes.size() > 65536)
         fail("pipe: more bytes than it holds");
-    if (write(ends_.writer, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-        fail("write");
-    if (how == Input::Pipe) {  // the reader sees the end of input after the bytes
+    // One write, or for a socket of messages one a '|'-separated piece.
+    const bool messages = how == Input::PacketSocket || how == Input::DatagramSocket;
+    for (std::size_t from = 0;;) {
+        const std::size_t to = messages ? std::min(bytes.find('|', from), bytes.size()) : bytes.size();
+        if (write(ends_.writer, bytes.data() + from, to - from) != static_cast<ssize_t>(to - from))
+            fail("write");
+        if (to == bytes.size())
+            break;
+        from = to + 1;
+    }
+    if (how != Input::Terminal) {  // the reader sees the end of input after the bytes
         close(ends_.writer);
         ends_.writer = -1;
     }
@@ -159,5 +168,14 @@ Interrupter::~Interrupter()
 }
 
 int Interrupter::count() const { return interruptions; }
+
+NoDescriptorsAllowed::NoDescriptorsAllowed()
+{
+    getrlimit(RLIMIT_NOFILE, &saved_);
+    const rlimit none{0, saved_.rlim_max};
+    setrlimit(RLIMIT_NOFILE, &none);
+}
+
+NoDescriptorsAllowed::~NoDescriptorsAllowed() { setrlimit(RLIMIT_NOFILE, &saved_); }
 
 }  // namespace support

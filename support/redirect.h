@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <optional>
+#include <sys/resource.h>
 #include <string>
 #include <thread>
 
@@ -65,6 +66,19 @@ public:
 
 private:
     struct sigaction saved_ {};
+};
+
+// RLIMIT_NOFILE at 0 while it lives: poll, even of one descriptor, then
+// fails with EINVAL, and no descriptor can be opened or duplicated.
+class NoDescriptorsAllowed {
+public:
+    NoDescriptorsAllowed();
+    ~NoDescriptorsAllowed();
+    NoDescriptorsAllowed(const NoDescriptorsAllowed &) = delete;
+    NoDescriptorsAllowed &operator=(const NoDescriptorsAllowed &) = delete;
+
+private:
+    rlimit saved_{};
 };
 
 // Descriptor 1 a pipe, blocking or not, that a thread drains slowly, so

@@ -301,14 +301,15 @@ TEST(Contract, ArgvdecChangesOnlyXmm0)
 TEST(Contract, ReaddecChangesOnlyXmm0AndR11)
 {
     for (const char *text : {"-12.625\n9\n", "", "1.2.3"})
-        for (bool misaligned : {false, true}) {
-            support::StdinFeed feed(text, misaligned ? Input::NonBlockingPipe : Input::File);
-            const auto outcome = support::check_contract(
-                {reinterpret_cast<const void *>(&__readdec), 0, 0, false, 0, bit(support::R11), 1u},
-                misaligned, 71 + misaligned);
-            EXPECT_EQ(outcome.violations, "") << text;
-            EXPECT_EQ(outcome.out.xmm[0][0], to_bits(model::strtodec(text))) << text;
-        }
+        for (Input how : {Input::File, Input::NonBlockingPipe, Input::PacketSocket})
+            for (bool misaligned : {false, true}) {
+                support::StdinFeed feed(text, how);
+                const auto outcome = support::check_contract(
+                    {reinterpret_cast<const void *>(&__readdec), 0, 0, false, 0, bit(support::R11), 1u},
+                    misaligned, 71 + misaligned);
+                EXPECT_EQ(outcome.violations, "") << text;
+                EXPECT_EQ(outcome.out.xmm[0][0], to_bits(model::strtodec(text))) << text;
+            }
 }
 
 TEST(Contract, WritedecChangesOnlyR11)

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -126,7 +127,13 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{"then_readstr_from_a_file", "6\nrest\n", Input::File, {6}, "rest"},
                     ReadCase{"then_readstr_from_a_pipe", "-6\r\nrest", Input::Pipe, {-6}, "rest"},
                     ReadCase{"slow_pipe_interrupted", "6\n7\n", Input::InterruptedPipe, {6, 7, 0}},
-                    ReadCase{"non_blocking_slow", "6\n7\n", Input::NonBlockingPipe, {6, 7, 0}}),
+                    ReadCase{"non_blocking_slow", "6\n7\n", Input::NonBlockingPipe, {6, 7, 0}},
+                    // A stream socket as a pipe; from a socket of messages, one
+                    // a call, its first line, the rest of it gone with it.
+                    ReadCase{"stream_socket", "6\n7\nrest", Input::StreamSocket, {6, 7}, "rest"},
+                    ReadCase{"packets", "11\n22\n|33\n|123456789012345678901234|44", Input::PacketSocket,
+                             {11, 33, static_cast<int64_t>(12345678901234567890ull), 44, 0}},
+                    ReadCase{"datagrams", "7|1\n2\n||5", Input::DatagramSocket, {7, 1, 0, 5}}),
     support::by_name);
 
 TEST(Readint, GoesOnNormallyAfterAReadError)
@@ -224,8 +231,9 @@ TEST(Contract, ArgvintChangesOnlyRax)
 TEST(Contract, ReadintChangesOnlyRaxAndR11)
 {
     // Each way of reading a line: one read and a seek back, byte by byte,
-    // through interruptions, and waiting in poll.
-    for (Input how : {Input::File, Input::Pipe, Input::InterruptedPipe, Input::NonBlockingPipe})
+    // through interruptions, waiting in poll, and a message a read.
+    for (Input how : {Input::File, Input::Pipe, Input::InterruptedPipe, Input::NonBlockingPipe, Input::StreamSocket,
+                      Input::PacketSocket, Input::DatagramSocket})
         for (bool misaligned : {false, true}) {
             support::StdinFeed feed("-9223372036854775808\n1\n", how);
             const auto outcome = support::check_contract(
@@ -234,6 +242,25 @@ TEST(Contract, ReadintChangesOnlyRaxAndR11)
             EXPECT_EQ(outcome.violations, "");
             EXPECT_EQ(outcome.out.gpr[support::RAX], uint64_t{1} << 63);
         }
+}
+
+// With RLIMIT_NOFILE at 0 poll fails: the line ends as on a read error.
+TEST(Contract, ReadintAfterAFailingPollChangesOnlyRaxAndR11)
+{
+    for (bool misaligned : {false, true}) {
+        const auto ends = support::open_input(Input::NonBlockingPipe);  // open, and nothing comes
+        support::Swap input(0, ends.reader);
+        support::Outcome outcome;
+        {
+            support::NoDescriptorsAllowed limit;
+            outcome = support::check_contract({reinterpret_cast<const void *>(&__readint), 0, 0, false, 0,
+                                               bit(support::RAX) | bit(support::R11)},
+                                              misaligned, 43 + misaligned);
+        }
+        close(ends.writer);
+        EXPECT_EQ(outcome.violations, "");
+        EXPECT_EQ(outcome.out.gpr[support::RAX], 0u);
+    }
 }
 
 TEST(Contract, WriteintAndWritechrChangeOnlyR11)
@@ -289,6 +316,9 @@ TEST(EndToEnd, ReadintAtATerminalAndFromAPipe)
     result = run({PROBE, "readint", "1"}, "", Input::Closed);
     EXPECT_EQ(result.out, "0\n");
     EXPECT_EQ(result.status, 0);
+    // Waiting on an empty non-blocking pipe when poll cannot work: 0 at once.
+    support::Process starved({"/usr/bin/prlimit", "--nofile=0", PROBE, "readint", "1"}, Input::NonBlockingPipe);
+    EXPECT_TRUE(starved.expect("0\n", support::Millis(5000))) << starved.out();
 }
 
 }  // namespace

@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
                     WriteCase{"large", std::string(1 << 20, 'x'), 0, std::string(1 << 20, 'x')}),
     support::by_name);
 
-// The scan for the zero byte goes four bytes a round: every remainder.
+// The scan for the zero byte, at every length.
 TEST(Writestr, FindsTheZeroByteAtEveryOffset)
 {
     for (std::size_t length = 0; length < 40; ++length) {
@@ -290,6 +290,26 @@ TEST(Contract, WritestrChangesOnlyR11)
             EXPECT_EQ(drain.text().size(), bytes ? large.size() : 0);
             EXPECT_EQ(outcome.violations, "");
         }
+}
+
+// With RLIMIT_NOFILE at 0 poll fails: a write that would block then ends
+// as on a write error, at once.
+TEST(Contract, WritestrAfterAFailingPollChangesOnlyR11)
+{
+    const std::string large(1 << 20, 'x');
+    for (bool misaligned : {false, true}) {
+        support::StdoutDrain drain(true);
+        support::Outcome outcome;
+        {
+            support::NoDescriptorsAllowed limit;
+            outcome = support::check_contract({reinterpret_cast<const void *>(&__writestr),
+                                               reinterpret_cast<uint64_t>(large.c_str()), large.size(), false, 0,
+                                               bit(support::R11)},
+                                              misaligned, 27 + misaligned);
+        }
+        EXPECT_LT(drain.text().size(), large.size());
+        EXPECT_EQ(outcome.violations, "");
+    }
 }
 
 // ---- the installed object --------------------------------------------------
