@@ -35,7 +35,7 @@ Process::Process(const std::vector<std::string> &argv, Input how, const std::str
         dup2(out[1], 1);
         dup2(err[1], 2);
         signal(SIGPIPE, SIG_DFL);
-        execv(args[0], args.data());
+        execvp(args[0], args.data());
         _exit(127);
     }
     if (child_in >= 0)

@@ -20,7 +20,9 @@ struct Result {
 
 using Millis = std::chrono::milliseconds;
 
-// A running child, for tests that hold a dialogue with it.
+// A running child, for tests that hold a dialogue with it. argv[0] is the
+// program, looked up in PATH when it names no directory; when it cannot be
+// started, the child ends with status 127.
 class Process {
 public:
     Process(const std::vector<std::string> &argv, Input how = Input::Pipe,
