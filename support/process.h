@@ -49,6 +49,9 @@ private:
     Result result_;
 };
 
+// Whether PATH holds a program of this name, so that it can be run.
+bool on_path(const std::string &program);
+
 // Runs argv to the end with input on standard input.
 Result run(const std::vector<std::string> &argv, const std::string &input = {},
            Input how = Input::Pipe, Millis timeout = Millis(10000));
