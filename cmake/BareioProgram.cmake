@@ -53,9 +53,11 @@ function(bareio_add_program name)
     target_link_libraries(${name} PRIVATE bareio::${module})
   endforeach()
   target_link_libraries(${name} PRIVATE bareio::headers)
+  # Unwind tables, which clang leaves out of freestanding code unless asked,
+  # let a debugger backtrace the program however it is optimised.
   target_compile_options(${name} PRIVATE
-    $<$<COMPILE_LANGUAGE:C,CXX>:-ffreestanding -fno-stack-protector -fno-builtin>
-    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables>)
+    $<$<COMPILE_LANGUAGE:C,CXX>:-ffreestanding -fno-stack-protector -fno-builtin -fasynchronous-unwind-tables>
+    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
 
   # CMake reads its build rules per directory when it generates the build,
   # so a rule changed here is set in the directory's scope once the

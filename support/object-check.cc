@@ -1,22 +1,15 @@
 #include "object-check.h"
 
-#include <cstdio>
+#include "process.h"
+
 #include <set>
 #include <sstream>
 
 namespace support {
 
-std::string output_of(const std::string &command)
+std::string output_of(const std::vector<std::string> &argv)
 {
-    std::string text;
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return text;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        text.append(buffer, n);
-    pclose(pipe);
-    return text;
+    return run(argv).out;
 }
 
 std::string check_object(const std::string &path, const std::vector<std::string> &exported,
@@ -26,7 +19,7 @@ std::string check_object(const std::string &path, const std::vector<std::string>
 
     // readelf -sW: Num: Value Size Type Bind Vis Ndx Name
     std::set<std::string> globals, functions;
-    std::istringstream symbols(output_of("readelf -sW " + path));
+    std::istringstream symbols(output_of({"readelf", "-sW", path}));
     for (std::string line; std::getline(symbols, line);) {
         std::istringstream fields(line);
         std::string num, value, size, type, bind, vis, ndx, name;
@@ -51,14 +44,14 @@ std::string check_object(const std::string &path, const std::vector<std::string>
             if (!functions.count(name))
                 problems << name << " is not a typed function; ";
 
-    const std::string frames = output_of("readelf --debug-dump=frames " + path);
+    const std::string frames = output_of({"readelf", "--debug-dump=frames", path});
     std::size_t fdes = 0;
     for (std::size_t at = 0; (at = frames.find(" FDE ", at)) != std::string::npos; ++at)
         ++fdes;
     if (fdes != functions.size())
         problems << fdes << " unwind entries for " << functions.size() << " functions; ";
 
-    std::istringstream relocations(output_of("readelf -rW " + path));
+    std::istringstream relocations(output_of({"readelf", "-rW", path}));
     bool in_text = false;
     for (std::string line; std::getline(relocations, line);) {
         if (line.rfind("Relocation section", 0) == 0)
@@ -68,7 +61,7 @@ std::string check_object(const std::string &path, const std::vector<std::string>
             problems << "absolute relocation: " << line << "; ";
     }
 
-    const std::string sections = output_of("readelf -SW " + path);
+    const std::string sections = output_of({"readelf", "-SW", path});
     const auto note = sections.find(".note.GNU-stack");
     if (note == std::string::npos)
         problems << "no .note.GNU-stack; ";

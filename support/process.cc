@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,7 +37,7 @@ Process::Process(const std::vector<std::string> &argv, Input how, const std::str
         dup2(output >= 0 ? output : out[1], 1);
         dup2(err[1], 2);
         signal(SIGPIPE, SIG_DFL);
-        execv(args[0], args.data());
+        execvp(args[0], args.data());
         _exit(127);
     }
     if (child_in >= 0)
@@ -137,6 +139,16 @@ Result Process::finish(Millis timeout)
     pid_ = -1;
     result_.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result_;
+}
+
+bool on_path(const std::string &program)
+{
+    const char *path = std::getenv("PATH");
+    std::istringstream folders(path ? path : "");
+    for (std::string folder; std::getline(folders, folder, ':');)
+        if (access(((folder.empty() ? "." : folder) + "/" + program).c_str(), X_OK) == 0)
+            return true;
+    return false;
 }
 
 Result run(const std::vector<std::string> &argv, const std::string &input, Input how, Millis timeout)

@@ -20,7 +20,9 @@ struct Result {
 
 using Millis = std::chrono::milliseconds;
 
-// A running child, for tests that hold a dialogue with it.
+// A running child, for tests that hold a dialogue with it. argv[0] is the
+// program, looked up in PATH when it names no directory; when it cannot be
+// started, the child ends with status 127.
 class Process {
 public:
     // output, unless -1, is the child's standard output instead of a pipe.
@@ -47,6 +49,9 @@ private:
     bool terminal_ = false;  // the input is kept open until the end
     Result result_;
 };
+
+// Whether PATH holds a program of this name, so that it can be run.
+bool on_path(const std::string &program);
 
 // Runs argv to the end with input on standard input.
 Result run(const std::vector<std::string> &argv, const std::string &input = {},

@@ -89,7 +89,7 @@ TEST(Lintrel, LikeCorvaneReportsOutputItCouldNotWrite)
 
 TEST(Lintrel, ExportsGetSimpleInterest)
 {
-    const std::string symbols = support::output_of("nm " + lintrel);
+    const std::string symbols = support::output_of({"nm", lintrel});
     EXPECT_NE(symbols.find(" T GetSimpleInterest\n"), std::string::npos) << symbols;
 }
 

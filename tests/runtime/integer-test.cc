@@ -310,8 +310,7 @@ TEST(EndToEnd, ReadintAtATerminalAndFromAPipe)
         result = run({PROBE, "readint", "3"}, "42\n-7\n", how);
         EXPECT_EQ(result.out, "42\n-7\n0\n");
     }
-    const std::string probe = PROBE;
-    result = run({"/bin/sh", "-c", probe + " readint 1; " + probe + " readint 2"}, "1\n2\n3\n", Input::File);
+    result = run({"/bin/sh", "-c", "\"$0\" readint 1; \"$0\" readint 2", PROBE}, "1\n2\n3\n", Input::File);
     EXPECT_EQ(result.out, "1\n2\n3\n");
     result = run({PROBE, "readint", "1"}, "", Input::Closed);
     EXPECT_EQ(result.out, "0\n");
