@@ -4,9 +4,11 @@
  * Every module is GNU as in Intel syntax, run through the C preprocessor.
  * This file gives it the system-call numbers and descriptors it names, the
  * routine brackets that emit symbol type, size and unwind information, the
- * push/pop pair that keeps the unwind information in step with the stack,
- * the one wrapper for the syscall instruction, the wait for a descriptor
- * that would block, and the line reader of __readint and __readdec.
+ * pairs that save and restore general and vector registers with the unwind
+ * information in step with the stack, the load of a named constant, the one
+ * wrapper for the syscall instruction, and the wait for a descriptor that
+ * would block. The line reader of __readint and __readdec, a routine body
+ * of its own, is in read-line.h.
  */
 #ifndef BAREIO_ASM_H
 #define BAREIO_ASM_H
@@ -96,6 +98,56 @@ name:
 	pop_cfi \first
 .endm
 
+/*
+ * Vector registers saved and restored from one list, like save/restore,
+ * with unaligned 16-byte moves (the routines take any stack alignment):
+ * save_xmm reserves \scratch bytes at rsp for the routine's own use and a
+ * slot above them for each register, in one step; restore_xmm, given the
+ * same arguments, reloads the registers and releases it all.
+ *	save_xmm 8, xmm1, xmm2	->  [rsp] 8 bytes, [rsp + 8] xmm1, [rsp + 24] xmm2
+ */
+.macro save_xmm scratch, regs:vararg
+	xmm_room reserve, \scratch, \regs
+	xmm_move_to_slots \scratch, \regs
+.endm
+
+.macro restore_xmm scratch, regs:vararg
+	xmm_move_from_slots \scratch, \regs
+	xmm_room release, \scratch, \regs
+.endm
+
+/* \op (reserve or release) \bytes and 16 more for each register. */
+.macro xmm_room op, bytes, first, rest:vararg
+	.ifnb \rest
+	xmm_room \op, \bytes + 16, \rest
+	.else
+	\op	\bytes + 16
+	.endif
+.endm
+
+.macro xmm_move_to_slots at, first, rest:vararg
+	movdqu	xmmword ptr [rsp + \at], \first
+	.ifnb \rest
+	xmm_move_to_slots \at + 16, \rest
+	.endif
+.endm
+
+.macro xmm_move_from_slots at, first, rest:vararg
+	movdqu	\first, xmmword ptr [rsp + \at]
+	.ifnb \rest
+	xmm_move_from_slots \at + 16, \rest
+	.endif
+.endm
+
+/* A named constant into a 32-bit register: xor for 0, mov for the rest. */
+.macro set_const reg, value
+	.if \value
+	mov	\reg, \value
+	.else
+	xor	\reg, \reg
+	.endif
+.endm
+
 /* Scratch space on the stack, and its release. */
 .macro reserve bytes
 	sub	rsp, \bytes
@@ -108,10 +160,11 @@ name:
 .endm
 
 /*
- * The only way the run-time enters the kernel. The syscall instruction
+ * The way every routine that returns enters the kernel (only __start's
+ * exit, which never returns, makes a bare syscall). The syscall instruction
  * overwrites rcx and r11; the calling convention lets r11 change but not
  * rcx, so rcx is saved around it here, once for the whole library.
- * In: rax = number, rdi, rsi, rdx = arguments. Out: rax = result.
+ * In: rax = number, rdi, rsi, rdx, r10, r8 = arguments. Out: rax = result.
  */
 .macro kernel_call
 	push_cfi rcx
@@ -145,113 +198,6 @@ name:
 	pop	rdi			/* drop the pollfd; rdi is restored next */
 	.cfi_adjust_cfa_offset -8
 	restore	rdi, rsi, rdx
-.endm
-
-/*
- * One line of standard input, for __readint and __readdec: the bytes up to
- * and including the first newline, at most LINE_CAPACITY of them, or what
- * is left before end of input; from a socket of messages (datagrams,
- * sequenced packets), one message, whose first newline ends the line.
- * Whatever follows stays in the input, and nothing is remembered, so the
- * next call (of any routine, or of another program reading the same
- * descriptor) starts right after the line.
- *
- * In:      rsp -> LINE_AREA bytes of scratch
- * Out:     the line's text at rsp, its newline (if read) replaced by a zero
- *          byte, or a zero byte after it; empty at end of input. A read
- *          error, or a failed wait for input, ends the line where it
- *          stands: empty when the first read fails.
- * Changes: rax, rcx, rdx, rsi, rdi, r8, r10, r11, flags
- *
- * Every byte comes through __readstr, in as few reads as the kind of input
- * allows without taking more than the line:
- *	p = lseek(STDIN, 0, SEEK_CUR);
- *	if (p >= 0)			// a file: one read, then hand back
- *		n = 20;			// what follows the line
- *	else if (getsockopt(STDIN, SOL_SOCKET, SO_TYPE) is a type of messages)
- *		n = 20;			// one read takes one message, whole
- *	else				// a pipe, terminal or stream socket:
- *		n = 1;			// byte by byte
- *	for (end = area; ; ) {
- *		r = __readstr(end, n);	// EINTR: again; EAGAIN: poll, again
- *		if (r <= 0) break;	// newline (n = 1), end, or an error
- *		end += r;
- *		if (n != 1 || end == area + 20) break;
- *	}
- *	if (n != 1 && (nl = first newline in [area, end))) {
- *		end = nl;
- *		if (p >= 0) lseek(STDIN, p + (nl + 1 - area), SEEK_SET);
- *	}
- *	*end = 0;
- */
-#define LINE_CAPACITY	20
-#define LINE_AREA	24	/* the line and its zero byte */
-
-.macro read_line
-	xor	esi, esi		/* lseek(STDIN, 0, SEEK_CUR) */
-	mov	edx, SEEK_CUR
-	xor	edi, edi		/* STDIN */
-	mov	eax, SYS_lseek
-	kernel_call
-	mov	rcx, rax		/* p: >= 0 for a file */
-	test	rax, rax
-	jns	1f
-	mov	r10, rsp		/* getsockopt(STDIN, SOL_SOCKET, SO_TYPE, */
-	push	4			/*            area, &4) */
-	.cfi_adjust_cfa_offset 8
-	mov	r8, rsp
-	mov	esi, SOL_SOCKET
-	mov	edx, SO_TYPE
-	mov	eax, SYS_getsockopt
-	kernel_call
-	pop	rsi			/* drop the size */
-	.cfi_adjust_cfa_offset -8
-	mov	esi, 1			/* a stream: byte by byte */
-	test	eax, eax
-	jnz	2f			/* no socket at all */
-	cmp	dword ptr [rsp], SOCK_STREAM
-	je	2f
-1:	mov	esi, LINE_CAPACITY	/* a file, or a message: one read */
-2:	mov	rdi, rsp		/* end of the text so far */
-.Lline_next\@:
-	call	__readstr		/* rax: a count up to 20 or -errno, */
-	cmp	eax, -EINTR		/* so its low half decides */
-	je	.Lline_next\@
-	cmp	eax, -EAGAIN
-	jne	2f
-	wait_ready STDIN, POLLIN
-	test	eax, eax
-	jns	.Lline_next\@		/* ready, or so poll says: again */
-2:	test	eax, eax
-	jle	.Lline_end\@		/* a newline (byte by byte), end, error */
-	add	rdi, rax
-	cmp	esi, 1
-	jne	.Lline_end\@		/* the one read of a file or a message */
-	lea	rax, [rsp + LINE_CAPACITY]
-	cmp	rdi, rax
-	jb	.Lline_next\@
-.Lline_end\@:
-	cmp	esi, 1
-	je	.Lline_done\@		/* a stream gave no more than the line */
-	mov	rax, rsp		/* one read: find the first newline */
-3:	cmp	rax, rdi
-	jae	.Lline_done\@		/* none: the read was the line */
-	inc	rax
-	cmp	byte ptr [rax - 1], NEWLINE
-	jne	3b
-	mov	byte ptr [rax - 1], 0	/* the line ends at its newline */
-	test	rcx, rcx
-	js	.Lline_return\@		/* a message: the rest went with it */
-	lea	rsi, [rcx + rax]	/* a file: the input resumes right after */
-	sub	rsi, rsp
-	xor	edx, edx		/* lseek(STDIN, p + line, SEEK_SET) */
-	xor	edi, edi
-	mov	eax, SYS_lseek
-	kernel_call
-	jmp	.Lline_return\@
-.Lline_done\@:
-	mov	byte ptr [rdi], 0
-.Lline_return\@:
 .endm
 
 /* No module needs an executable stack. */

@@ -17,13 +17,23 @@
  * unchanged.
  */
 #include "bareio-asm.h"
+#include "read-line.h"
 
 #define FRACTION_AREA	8	/* the point and up to six digits */
 #define FRACTION_DIGITS	6
-#define XMM_SAVES	32	/* xmm1 and xmm2, 16 bytes each */
 #define HUGE_LIMBS	136	/* 34 32-bit limbs: any double below 2^1024 */
 #define HUGE_DIGITS	320	/* "-", 309 digits, ".0", with room to spare */
 #define BILLION		1000000000
+#define TEXT_POINT_ZERO	('.' | ('0' << 8))	/* ".0", a 16-bit word */
+
+/* A double is m * 2^(exponent - UNIT_EXPONENT): m the 53-bit mantissa
+   (the implicit bit at EXPONENT_SHIFT, then the stored ones below it),
+   the biased exponent stored from bit EXPONENT_SHIFT up. */
+#define EXPONENT_SHIFT	52
+#define EXPONENT_BIAS	1023
+#define UNIT_EXPONENT	(EXPONENT_BIAS + EXPONENT_SHIFT)	/* 1075 */
+#define EXPONENT_OF_8	(EXPONENT_BIAS + 3)	/* 8 <= x < 16 */
+#define MANTISSA_MASK	((1 << EXPONENT_SHIFT) - 1)
 
 	.section .rodata
 	.p2align 3
@@ -89,9 +99,7 @@ LOCAL(__strtodec)
 	test	rax, rax
 	jz	.Lstrtodec_null
 	save	rcx, rsi, rdi
-	reserve	XMM_SAVES
-	movdqu	xmmword ptr [rsp], xmm1
-	movdqu	xmmword ptr [rsp + 16], xmm2
+	save_xmm 0, xmm1, xmm2
 	mov	rsi, rax		/* cursor */
 	xor	edi, edi		/* 1 when negative */
 	cmp	byte ptr [rsi], '-'
@@ -134,9 +142,7 @@ LOCAL(__strtodec)
 	xorpd	xmm2, xmm2
 	subsd	xmm2, xmm0
 	movapd	xmm0, xmm2
-1:	movdqu	xmm2, xmmword ptr [rsp + 16]
-	movdqu	xmm1, xmmword ptr [rsp]
-	release	XMM_SAVES
+1:	restore_xmm 0, xmm1, xmm2
 	restore	rcx, rsi, rdi
 .Lstrtodec_null:
 	ret
@@ -170,7 +176,9 @@ END(__argvdec)
  *          rest waits for the next read); 0.0 for an empty line, at end of
  *          input or on a read error
  * Changes: xmm0, r11, flags
- * Stack:   the line reader's area (see read_line in bareio-asm.h)
+ * Stack:   LINE_AREA bytes, where read_line (read-line.h) leaves the line
+ *          as a zero-terminated text; the registers it changes besides
+ *          r11 are saved here
  *
  * The line is read as by __readint: exactly the line (or one message) is
  * consumed, signals and non-blocking input are waited out.
@@ -192,7 +200,7 @@ END(__readdec)
  * In:      xmm0 = value
  * Out:     nothing; xmm0 and rax are kept
  * Changes: r11, flags
- * Stack:   8-byte fraction area, the saved xmm1 and xmm2
+ * Stack:   8-byte fraction area at rsp, the saved xmm1 and xmm2 above it
  *
  *	if (value < 0) { write '-'; value = 0.0 - value; }	// -0.0 is "0.0"
  *	x = value + bias;		// bias: the double nearest 5e-7
@@ -204,16 +212,15 @@ END(__readdec)
  *	} while ((int)(f * s) != 0 && k <= 6);
  *	__writestr(area, k);
  *
- * The sign travels with the integer part, so the text takes two writes.
+ * The sign travels with the integer part, so the text takes two writes
+ * (the texts below, one).
  * Outside that range: any NaN writes "nan", infinities "inf" and "-inf",
  * and a magnitude from 2^63 up (always a whole number) its exact digits
  * and ".0".
  */
 ENTRY(__writedec)
-	save	rax, rcx, rdx, rsi, rdi
-	reserve	FRACTION_AREA + XMM_SAVES
-	movdqu	xmmword ptr [rsp + FRACTION_AREA], xmm1
-	movdqu	xmmword ptr [rsp + FRACTION_AREA + 16], xmm2
+	save	rax, rcx, rdx, rsi, rdi, r8, r9
+	save_xmm FRACTION_AREA, xmm1, xmm2
 
 	/* xmm1 = |value|, edx = 1 when value < 0; xmm0 is only read. */
 	xor	edx, edx
@@ -259,8 +266,8 @@ ENTRY(__writedec)
 	mov	byte ptr [rsp], '.'
 	mov	ecx, 1			/* k */
 	movq	rax, xmm1
-	shr	rax, 52			/* x's biased exponent */
-	cmp	eax, 1023 + 3
+	shr	rax, EXPONENT_SHIFT	/* x's biased exponent */
+	cmp	eax, EXPONENT_OF_8
 	jae	.Lwritedec_exact	/* x >= 8 */
 	xorps	xmm2, xmm2
 	cvtsi2sd xmm2, rdi
@@ -293,12 +300,11 @@ ENTRY(__writedec)
 	 * multiple of 2^-q, is then at most 1 - 2^-49 and rounds below 1.
 	 */
 .Lwritedec_exact:
-	save	r8, r9
 	movq	rax, xmm1
 	mov	rcx, rax
-	shr	rcx, 52
+	shr	rcx, EXPONENT_SHIFT
 	neg	ecx
-	add	ecx, 1075		/* q = 52 - x's exponent */
+	add	ecx, UNIT_EXPONENT	/* q = UNIT_EXPONENT - x's exponent */
 	jg	1f
 	xor	ecx, ecx		/* x whole (>= 2^52): F = 0 */
 1:	mov	r8d, 1
@@ -313,7 +319,7 @@ ENTRY(__writedec)
 	mov	rdi, rax
 	shr	rdi, cl			/* d */
 	add	edi, '0'
-	mov	byte ptr [rsp + 16 + rsi], dil	/* the area, above r8 and r9 */
+	mov	byte ptr [rsp + rsi], dil
 	and	rax, r8
 	mov	rdi, rax
 	mul	qword ptr [r9 + 8*rsi - 8]	/* rdx:rax = F * s */
@@ -325,7 +331,6 @@ ENTRY(__writedec)
 	cmp	esi, FRACTION_DIGITS
 	jbe	.Lwritedec_exact_digit
 1:	mov	ecx, esi
-	restore	r8, r9
 
 .Lwritedec_fraction_out:
 	mov	rdi, rsp
@@ -334,10 +339,8 @@ ENTRY(__writedec)
 
 .Lwritedec_done:
 	.cfi_remember_state
-	movdqu	xmm2, xmmword ptr [rsp + FRACTION_AREA + 16]
-	movdqu	xmm1, xmmword ptr [rsp + FRACTION_AREA]
-	release	FRACTION_AREA + XMM_SAVES
-	restore	rax, rcx, rdx, rsi, rdi
+	restore_xmm FRACTION_AREA, xmm1, xmm2
+	restore	rax, rcx, rdx, rsi, rdi, r8, r9
 	ret
 	.cfi_restore_state
 
@@ -387,11 +390,11 @@ LOCAL(__writehuge)
 
 	movq	rax, xmm1
 	mov	rcx, rax
-	shr	rcx, 52
-	sub	ecx, 1075		/* e */
-	movabs	rdx, 0x000FFFFFFFFFFFFF
+	shr	rcx, EXPONENT_SHIFT
+	sub	ecx, UNIT_EXPONENT	/* e */
+	movabs	rdx, MANTISSA_MASK
 	and	rax, rdx
-	bts	rax, 52			/* m */
+	bts	rax, EXPONENT_SHIFT	/* m */
 	mov	r8d, ecx
 	shr	r8d, 5			/* lowest limb of m << e */
 	and	ecx, 31
@@ -404,7 +407,7 @@ LOCAL(__writehuge)
 
 	lea	rsi, [rsp + HUGE_LIMBS + HUGE_DIGITS]	/* cursor, moving down */
 	sub	rsi, 2
-	mov	word ptr [rsi], 0x302E	/* ".0" */
+	mov	word ptr [rsi], TEXT_POINT_ZERO
 	mov	r9d, BILLION
 	mov	edi, 10
 

@@ -12,8 +12,10 @@
  * unchanged, rax included where there is no result.
  */
 #include "bareio-asm.h"
+#include "read-line.h"
 
 #define WRITE_AREA	24	/* __writeint's digits; the longest text is 20 */
+#define VALUE_SLOT	WRITE_AREA	/* its rdi, pushed right above them */
 
 /*
  * __strtoint - convert integer text (module-private)
@@ -81,7 +83,9 @@ END(__argvint)
  *          waits for the next read); 0 for an empty line, at end of input
  *          or on a read error
  * Changes: rax, r11, flags
- * Stack:   the line reader's area (see read_line in bareio-asm.h)
+ * Stack:   LINE_AREA bytes, where read_line (read-line.h) leaves the line
+ *          as a zero-terminated text; the registers it changes besides
+ *          rax and r11 are saved here
  *
  * Exactly the line is consumed, whatever standard input is (from a socket
  * of messages, one message); a read interrupted by a signal is retried,
@@ -124,7 +128,7 @@ END(__readint)
  * In:      rdi = value
  * Out:     nothing; rax is kept
  * Changes: r11, flags
- * Stack:   24-byte area, filled from its end
+ * Stack:   24-byte area, filled from its end; the value in its slot above
  *
  * The magnitude is taken as unsigned, so INT64_MIN writes as a minus sign
  * and the digits of 2^63. Digits come two at a time from a table; the
@@ -138,7 +142,8 @@ END(__readint)
  *	__writestr(first byte, length);
  */
 ENTRY(__writeint)
-	save	rax, rcx, rdx, rsi, rdi, r8, r9
+	save	rax, rcx, rdx, rsi, r8, r9
+	push_cfi rdi			/* the value, at VALUE_SLOT */
 	reserve	WRITE_AREA
 	lea	rsi, [rsp + WRITE_AREA]	/* cursor, moving towards the start */
 	lea	r8, [rip + digit_pairs]
@@ -185,7 +190,7 @@ ENTRY(__writeint)
 1:	add	eax, '0'
 	dec	rsi
 	mov	byte ptr [rsi], al
-2:	cmp	qword ptr [rsp + WRITE_AREA + 16], 0	/* the saved rdi: value */
+2:	cmp	qword ptr [rsp + VALUE_SLOT], 0	/* the value: its sign */
 	jge	3f
 	dec	rsi
 	mov	byte ptr [rsi], '-'
@@ -195,7 +200,8 @@ ENTRY(__writeint)
 	mov	rsi, rax
 	call	__writestr
 	release	WRITE_AREA
-	restore	rax, rcx, rdx, rsi, rdi, r8, r9
+	pop_cfi	rdi
+	restore	rax, rcx, rdx, rsi, r8, r9
 	ret
 END(__writeint)
 
