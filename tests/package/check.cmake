@@ -38,10 +38,18 @@ file(WRITE ${WORK}/gas/CMakeLists.txt [[
 cmake_minimum_required(VERSION 3.25)
 project(gas LANGUAGES ASM)
 find_package(bareio REQUIRED)
-bareio_add_program(twice ../twice.S MODULES integer)
+bareio_add_program(twice ../twice.S MODULES ${MODULES})
 ]])
-build_project(${WORK}/gas)
+build_project(${WORK}/gas -DMODULES=integer)
 expect_run("42\n" 0 ${WORK}/gas/build/twice 21)
+
+# A misspelt module stops the configuration, naming the modules there are.
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${WORK}/gas -B ${WORK}/typo -DMODULES=floats
+  -DCMAKE_PREFIX_PATH=${STAGE} RESULT_VARIABLE rc ERROR_VARIABLE err)
+string(REGEX REPLACE "[ \n]+" " " err "${err}")   # as CMake wraps it
+if(rc EQUAL 0 OR NOT err MATCHES "no module \"floats\"; the modules are startup, integer, decimal")
+  message(FATAL_ERROR "MODULES floats: status ${rc}\n${err}")
+endif()
 
 set(lib ${STAGE}/lib/bareio)
 must(as -o ${WORK}/args.o ${EXAMPLES}/args.S)

@@ -3,7 +3,7 @@
 # routine and every page compressed and free of groff warnings, the
 # README's C prototypes against bareio.h, and the documentation. Parts
 # whose tool is missing (nasm, pkg-config, groff) are left out.
-#   cmake -DSTAGE=... -DLIBDIR=... -DMANDIR=... -DDOCDIR=... -DWORK=...
+#   cmake -DSTAGE=... -DLIBDIR=... -DMANDIR=... -DDOCDIR=... -DWORK=... -DMODULES=...
 #         -DEXAMPLES=... -DREADME=... -DAR=... -DNM=... -DCC=...
 #         [-DNASM=...] [-DPKG_CONFIG=...] [-DGROFF=...] -P install-layout.cmake
 
@@ -14,7 +14,8 @@ file(MAKE_DIRECTORY ${WORK})
 set(archive ${STAGE}/${LIBDIR}/libbareio.a)
 
 must(${AR} t ${archive})
-if(NOT out STREQUAL "startup.o\ninteger.o\ndecimal.o\n")
+string(REPLACE " " ".o\n" members "${MODULES}.o\n")
+if(NOT out STREQUAL members)
   message(FATAL_ERROR "members of ${archive}:\n${out}")
 endif()
 
