@@ -1,8 +1,8 @@
 # Makes the Debian package from a build configured for /usr, checks its
 # fields and contents, has lintian judge it (where lintian is installed:
-# any error or warning not overridden fails), unpacks it and runs corvane
-# from the unpacked tree.
-#   cmake -DROOT=<source tree> -DWORK=... -DVERSION=... -DDPKG_DEB=... -P debian.cmake
+# any error or warning not overridden fails), unpacks it, runs corvane
+# and finds GetSimpleInterest in the stripped lintrel.
+#   cmake -DROOT=<source tree> -DWORK=... -DVERSION=... -DDPKG_DEB=... -DNM=... -P debian.cmake
 
 include(${CMAKE_CURRENT_LIST_DIR}/must.cmake)
 
@@ -54,5 +54,9 @@ string(CONCAT dialogue "Enter Principle\nEnter Rate / Period\n"
   "Calculated Interest is 100.000000\nCalculated Compound Interest is 102.499900\n")
 if(NOT rc EQUAL 0 OR NOT out STREQUAL dialogue)
   message(FATAL_ERROR "corvane from the package: status ${rc}\n${out}")
+endif()
+must(${NM} -D ${WORK}/root/usr/bin/lintrel)
+if(NOT out MATCHES " T GetSimpleInterest\n")
+  message(FATAL_ERROR "lintrel from the package does not show GetSimpleInterest:\n${out}")
 endif()
 message(STATUS "${deb} installs and runs")
