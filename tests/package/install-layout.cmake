@@ -80,7 +80,7 @@ endif()
 file(WRITE ${WORK}/prototypes.c "#include <bareio.h>\n${CMAKE_MATCH_1}")
 must(${CC} -fsyntax-only -Werror -I ${STAGE}/include ${WORK}/prototypes.c)
 
-foreach(file README.md LICENSE copyright changelog.gz examples/sum.asm examples/args.S examples/quarter.c)
+foreach(file README.md copyright changelog.gz examples/sum.asm examples/args.S examples/quarter.c)
   if(NOT EXISTS ${STAGE}/${DOCDIR}/${file})
     message(FATAL_ERROR "not installed: ${DOCDIR}/${file}")
   endif()
