@@ -3,14 +3,21 @@
 # Adds an executable that runs with no C library: linked static, with no
 # start files and no libraries, entered at ENTRY (default _start), whose
 # entry code calls __start with the address of its main routine. MODULES
-# picks the run-time objects (startup, integer, decimal; default all three);
-# the ones they call are added (integer needs startup, decimal both). C and
-# C++ sources are compiled freestanding.
+# picks the run-time objects among BAREIO_MODULES (startup, integer,
+# decimal; default all three), and the ones they call are added (integer
+# needs startup, decimal both); any other name stops the configuration. C
+# and C++ sources are compiled freestanding.
 #
 # Any one of C, ASM (GNU as through the compiler driver) or ASM_NASM is
 # enough: the program is linked by the C driver, else by the ASM driver,
 # else by ld itself. A source whose language the project has not enabled
 # is an error here, not a program that CMake quietly builds without it.
+
+# The run-time's modules in link order, each calling only modules before
+# it and needing all of them: integer needs startup, decimal both. The
+# build, the installed package and bareio_add_program take the list from
+# here.
+set(BAREIO_MODULES startup integer decimal)
 
 # Source extensions and the language each one needs.
 set(_bareio_source_languages
@@ -23,8 +30,22 @@ function(bareio_add_program name)
     set(arg_ENTRY _start)
   endif()
   if(NOT arg_MODULES)
-    set(arg_MODULES startup integer decimal)
+    set(arg_MODULES ${BAREIO_MODULES})
   endif()
+  # Objects are not passed on transitively: the program gets the list up to
+  # the last module it names.
+  set(count 0)
+  foreach(module IN LISTS arg_MODULES)
+    list(FIND BAREIO_MODULES "${module}" at)
+    if(at LESS 0)
+      list(JOIN BAREIO_MODULES ", " known)
+      message(FATAL_ERROR "bareio_add_program(${name}): no module \"${module}\"; "
+        "the modules are ${known}")
+    elseif(at GREATER_EQUAL count)
+      math(EXPR count "${at} + 1")
+    endif()
+  endforeach()
+  list(SUBLIST BAREIO_MODULES 0 ${count} objects)
 
   get_property(enabled GLOBAL PROPERTY ENABLED_LANGUAGES)
   foreach(source IN LISTS arg_UNPARSED_ARGUMENTS)
@@ -40,14 +61,6 @@ function(bareio_add_program name)
     endif()
   endforeach()
 
-  # Objects are not passed on transitively, so the closure is spelled out.
-  set(objects startup)
-  if("integer" IN_LIST arg_MODULES OR "decimal" IN_LIST arg_MODULES)
-    list(APPEND objects integer)
-  endif()
-  if("decimal" IN_LIST arg_MODULES)
-    list(APPEND objects decimal)
-  endif()
   add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
   foreach(module IN LISTS objects)
     target_link_libraries(${name} PRIVATE bareio::${module})

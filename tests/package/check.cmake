@@ -1,8 +1,10 @@
-# Builds users' projects against the staged install (one enabling C and
-# GNU as, one GNU as alone, and the README's CMake block, which enables NASM
+# Builds users' projects against an installed tree (one enabling C and GNU
+# as, one GNU as alone, and the README's CMake block, which enables NASM
 # alone), and links examples by hand the way the README shows; fails on any
-# difference.
-#   cmake -DSTAGE=... -DSOURCE=... -DEXAMPLES=... -DWORK=... [-DNASM=...] -P check.cmake
+# difference. The tree is at the prefix STAGE, or is found as CMake finds
+# what is installed on the system, with FIND_ROOT standing for /.
+#   cmake -DSTAGE=... [-DFIND_ROOT=...] -DLIBDIR=... -DSOURCE=... -DEXAMPLES=...
+#         -DWORK=... [-DNASM=...] -P check.cmake
 
 include(${CMAKE_CURRENT_LIST_DIR}/must.cmake)
 
@@ -22,14 +24,20 @@ function(link_quietly)
   endif()
 endfunction()
 
-# Configures and builds the project in <dir> against the staged install.
+if(FIND_ROOT)
+  set(find -DCMAKE_FIND_ROOT_PATH=${FIND_ROOT} -DCMAKE_FIND_ROOT_PATH_MODE_PACKAGE=ONLY)
+else()
+  set(find -DCMAKE_PREFIX_PATH=${STAGE})
+endif()
+
+# Configures and builds the project in <dir> against the installed tree.
 function(build_project dir)
-  must(${CMAKE_COMMAND} -S ${dir} -B ${dir}/build -DCMAKE_PREFIX_PATH=${STAGE} ${ARGN})
+  must(${CMAKE_COMMAND} -S ${dir} -B ${dir}/build ${find} ${ARGN})
   must(${CMAKE_COMMAND} --build ${dir}/build)
 endfunction()
 
 file(REMOVE_RECURSE ${WORK})
-file(COPY ${SOURCE}/ DESTINATION ${WORK})
+file(COPY ${SOURCE}/ ${EXAMPLES}/quarter.c DESTINATION ${WORK})
 build_project(${WORK})
 expect_run("42\n" 0 ${WORK}/build/twice 21)
 expect_run("1.25\n" 0 ${WORK}/build/quarter 5)
@@ -38,12 +46,20 @@ file(WRITE ${WORK}/gas/CMakeLists.txt [[
 cmake_minimum_required(VERSION 3.25)
 project(gas LANGUAGES ASM)
 find_package(bareio REQUIRED)
-bareio_add_program(twice ../twice.S MODULES integer)
+bareio_add_program(twice ../twice.S MODULES ${MODULES})
 ]])
-build_project(${WORK}/gas)
+build_project(${WORK}/gas -DMODULES=integer)
 expect_run("42\n" 0 ${WORK}/gas/build/twice 21)
 
-set(lib ${STAGE}/lib/bareio)
+# A misspelt module stops the configuration, naming the modules there are.
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${WORK}/gas -B ${WORK}/typo ${find} -DMODULES=floats
+  RESULT_VARIABLE rc ERROR_VARIABLE err)
+string(REGEX REPLACE "[ \n]+" " " err "${err}")   # as CMake wraps it
+if(rc EQUAL 0 OR NOT err MATCHES "no module \"floats\"; the modules are startup, integer, decimal")
+  message(FATAL_ERROR "MODULES floats: status ${rc}\n${err}")
+endif()
+
+set(lib ${STAGE}/${LIBDIR}/bareio)
 must(as -o ${WORK}/args.o ${EXAMPLES}/args.S)
 link_quietly(-o ${WORK}/args ${WORK}/args.o ${lib}/startup.o)
 expect_run("a\nb c\n" 2 ${WORK}/args a "b c")

@@ -3,7 +3,7 @@
 # routine and every page compressed and free of groff warnings, the
 # README's C prototypes against bareio.h, and the documentation. Parts
 # whose tool is missing (nasm, pkg-config, groff) are left out.
-#   cmake -DSTAGE=... -DLIBDIR=... -DMANDIR=... -DDOCDIR=... -DWORK=...
+#   cmake -DSTAGE=... -DLIBDIR=... -DMANDIR=... -DDOCDIR=... -DWORK=... -DMODULES=...
 #         -DEXAMPLES=... -DREADME=... -DAR=... -DNM=... -DCC=...
 #         [-DNASM=...] [-DPKG_CONFIG=...] [-DGROFF=...] -P install-layout.cmake
 
@@ -14,7 +14,8 @@ file(MAKE_DIRECTORY ${WORK})
 set(archive ${STAGE}/${LIBDIR}/libbareio.a)
 
 must(${AR} t ${archive})
-if(NOT out STREQUAL "startup.o\ninteger.o\ndecimal.o\n")
+string(REPLACE " " ".o\n" members "${MODULES}.o\n")
+if(NOT out STREQUAL members)
   message(FATAL_ERROR "members of ${archive}:\n${out}")
 endif()
 
@@ -26,6 +27,9 @@ if(NASM AND PKG_CONFIG)
   separate_arguments(cflags UNIX_COMMAND "${out}")
   must(${PKG_CONFIG} --libs bareio)
   separate_arguments(libs UNIX_COMMAND "${out}")
+  if("${cflags};${libs}" MATCHES "/\\.\\./")
+    message(FATAL_ERROR "pkg-config gives paths that are not plain: ${cflags} ${libs}")
+  endif()
   foreach(program sum mean)
     must(${NASM} -f elf64 ${cflags} -o ${WORK}/${program}.o ${EXAMPLES}/${program}.asm)
     must(ld -o ${WORK}/${program} ${WORK}/${program}.o ${libs})
@@ -76,7 +80,7 @@ endif()
 file(WRITE ${WORK}/prototypes.c "#include <bareio.h>\n${CMAKE_MATCH_1}")
 must(${CC} -fsyntax-only -Werror -I ${STAGE}/include ${WORK}/prototypes.c)
 
-foreach(file README.md LICENSE copyright changelog.gz examples/sum.asm examples/args.S)
+foreach(file README.md copyright changelog.gz examples/sum.asm examples/args.S examples/quarter.c)
   if(NOT EXISTS ${STAGE}/${DOCDIR}/${file})
     message(FATAL_ERROR "not installed: ${DOCDIR}/${file}")
   endif()
