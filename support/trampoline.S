@@ -30,36 +30,18 @@
 #define XMM(n)	REGS_XMM(n)
 
 /* The System V callee-saved registers, kept by the routines that leave
-   the caller's stack: 48 bytes, so the caller's frame is at rsp + 56. */
-#define CALLEE_SAVED_BYTES 48
-
-.macro push_callee_saved
-	push_cfi rbp
-	push_cfi rbx
-	push_cfi r12
-	push_cfi r13
-	push_cfi r14
-	push_cfi r15
-.endm
-
-.macro pop_callee_saved
-	pop_cfi r15
-	pop_cfi r14
-	pop_cfi r13
-	pop_cfi r12
-	pop_cfi rbx
-	pop_cfi rbp
-.endm
+   the caller's stack. */
+#define CALLEE_SAVED	rbp, rbx, r12, r13, r14, r15
 
 /*
  * While on the stack it makes for the routine, bareio_checked_call's
  * frame is found through the word at rsp + \offset, which holds rsp as it
- * was after push_callee_saved: CFA = [rsp + offset] + 56. In DWARF:
+ * was on entry, right below the CFA: CFA = [rsp + offset] + 8. In DWARF:
  * DW_CFA_def_cfa_expression, 5 bytes: DW_OP_breg7 (rsp) offset,
- * DW_OP_deref, DW_OP_plus_uconst 56. offset < 64 (one byte of SLEB128).
+ * DW_OP_deref, DW_OP_plus_uconst 8. offset < 64 (one byte of SLEB128).
  */
 .macro cfa_through_word_at offset
-	.cfi_escape 0x0f, 5, 0x77, \offset, 0x06, 0x23, CALLEE_SAVED_BYTES + 8
+	.cfi_escape 0x0f, 5, 0x77, \offset, 0x06, 0x23, 8
 .endm
 
 	.bss
@@ -71,7 +53,8 @@ call_rsp:	.quad 0
 adopter_rsp:	.quad 0
 
 ENTRY(bareio_checked_call)
-	push_callee_saved
+	mov	r11, rsp		/* rsp on entry, for the unwinder */
+	save	CALLEE_SAVED
 	mov	qword ptr [rip + routine], rdi
 	mov	qword ptr [rip + out_ptr], rdx
 	mov	qword ptr [rip + saved_rsp], rsp
@@ -84,7 +67,7 @@ ENTRY(bareio_checked_call)
 	mov	rbp, rsp		/* nothing is stored below rsp: switch, */
 	.cfi_def_cfa_register rbp
 	mov	rsp, rax
-	mov	qword ptr [rsp], rbp	/* then leave the way back, for the unwinder */
+	mov	qword ptr [rsp], r11	/* then leave the way back, for the unwinder */
 	cfa_through_word_at 0
 	mov	qword ptr [rip + call_rsp], rsp
 
@@ -142,7 +125,7 @@ ENTRY(bareio_checked_call)
 
 	mov	rsp, qword ptr [rip + saved_rsp]
 	.cfi_restore_state
-	pop_callee_saved
+	restore	CALLEE_SAVED
 	ret
 END(bareio_checked_call)
 
@@ -155,7 +138,7 @@ ENTRY(bareio_enter)
 END(bareio_enter)
 
 ENTRY(bareio_adopt)
-	push_callee_saved
+	save	CALLEE_SAVED
 	mov	qword ptr [rip + adopter_rsp], rsp
 	.cfi_remember_state
 	mov	rsp, rdi		/* rsp -> argc, as at process entry */
@@ -165,6 +148,6 @@ ENTRY(bareio_adopt)
 .Ladopted:				/* __start's main: back to our caller */
 	mov	rsp, qword ptr [rip + adopter_rsp]
 	.cfi_restore_state
-	pop_callee_saved
+	restore	CALLEE_SAVED
 	ret
 END(bareio_adopt)
