@@ -25,7 +25,7 @@
 
 namespace {
 
-using support::bit;
+using support::Contract;
 using support::R11;
 using support::RAX;
 
@@ -60,7 +60,6 @@ struct Reader {
 
 // What the model expects of one call.
 struct Expected {
-    unsigned changes_gpr = 0, changes_xmm = 0;
     bool check_rax = false, check_xmm0 = false;
     uint64_t rax = 0, xmm0 = 0;
     std::string output;
@@ -121,20 +120,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                               : static_cast<int64_t>(argument % (max_arguments + 3)) - 2;
         const bool present = index >= 0 && index < count;
 
-        support::Contract call{};
+        Contract call;
         Expected want;
         switch (routine) {
         case Startarg:
-            call = {reinterpret_cast<const void *>(&__startarg), uint64_t(index)};
-            want.changes_gpr = bit(RAX);
+            call = Contract(__startarg).args(index).may_change({RAX});
             want.check_rax = true;
             want.rax = index < 0 ? count : present ? reinterpret_cast<uint64_t>(texts[index]) : 0;
             break;
         case Readstr: {
             const std::size_t capacity = argument % (buffer_size + 1);
             std::memset(buffer, 0xAA, sizeof buffer);
-            call = {reinterpret_cast<const void *>(&__readstr), reinterpret_cast<uint64_t>(buffer), capacity};
-            want.changes_gpr = bit(RAX) | bit(R11);
+            call = Contract(__readstr).args(buffer, capacity).may_change({RAX, R11});
             want.check_rax = true;
             const std::string bytes = next_read(capacity);
             want.rax = failing ? uint64_t(-EISDIR) : bytes.size() - (!bytes.empty() && bytes.back() == '\n');
@@ -144,55 +141,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         case Writestr: {
             const std::size_t offset = argument % (pool.size() + 1);
             const std::size_t length = (argument >> 32) % (pool.size() - offset + 1);
-            call = {reinterpret_cast<const void *>(&__writestr), reinterpret_cast<uint64_t>(pool.c_str() + offset),
-                    length};
-            want.changes_gpr = bit(R11);
+            call = Contract(__writestr).args(pool.c_str() + offset, length).may_change({R11});
             want.output = length ? pool.substr(offset, length) : std::string(pool.c_str() + offset);
             break;
         }
         case Argvint:
-            call = {reinterpret_cast<const void *>(&__argvint), uint64_t(index)};
-            want.changes_gpr = bit(RAX);
+            call = Contract(__argvint).args(index).may_change({RAX});
             want.check_rax = true;
             want.rax = index < 0 ? count : present ? model::strtoint(texts[index]) : 0;
             break;
         case Readint:
-            call = {reinterpret_cast<const void *>(&__readint)};
-            want.changes_gpr = bit(RAX) | bit(R11);
+            call = Contract(__readint).may_change({RAX, R11});
             want.check_rax = true;
             want.rax = model::strtoint(next_line().c_str());
             break;
         case Writeint:
-            call = {reinterpret_cast<const void *>(&__writeint), argument};
-            want.changes_gpr = bit(R11);
+            call = Contract(__writeint).args(argument).may_change({R11});
             want.output = model::writeint(static_cast<int64_t>(argument));
             break;
         case Writechr:
-            call = {reinterpret_cast<const void *>(&__writechr), argument};
-            want.changes_gpr = bit(R11);
+            call = Contract(__writechr).args(argument).may_change({R11});
             want.output = model::writechr(argument);
             break;
         case Argvdec:
-            call = {reinterpret_cast<const void *>(&__argvdec), uint64_t(index)};
-            want.changes_xmm = 1u;
+            call = Contract(__argvdec).args(index).may_change_xmm0();
             want.check_xmm0 = true;
             want.xmm0 = model::to_bits(present ? model::strtodec(texts[index]) : 0.0);
             break;
         case Readdec:
-            call = {reinterpret_cast<const void *>(&__readdec)};
-            want.changes_gpr = bit(R11);
-            want.changes_xmm = 1u;
+            call = Contract(__readdec).may_change({R11}).may_change_xmm0();
             want.check_xmm0 = true;
             want.xmm0 = model::to_bits(model::strtodec(next_line().c_str()));
             break;
         case Writedec:
-            call = {reinterpret_cast<const void *>(&__writedec), 0, 0, true, model::from_bits(argument)};
-            want.changes_gpr = bit(R11);
+            call = Contract(__writedec).decimal(model::from_bits(argument)).may_change({R11});
             want.output = model::writedec(model::from_bits(argument));
             break;
         }
-        call.changes_gpr = want.changes_gpr;
-        call.changes_xmm = want.changes_xmm;
 
         fuzz::set_failing(failing);
         const auto outcome = support::check_contract(call, misaligned, seed);

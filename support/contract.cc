@@ -39,7 +39,7 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
 
     std::ostringstream report;
     report << std::hex;
-    const unsigned may_change = contract.changes_gpr | bit(RSP);
+    const unsigned may_change = contract.changes_gpr | 1u << RSP;
     for (int reg = 0; reg < 16; ++reg)
         if (!(may_change & (1u << reg)) && in.gpr[reg] != outcome.out.gpr[reg])
             report << gpr_names[reg] << " changed 0x" << in.gpr[reg] << " -> 0x" << outcome.out.gpr[reg]
@@ -54,6 +54,11 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
         report << "direction flag set; ";
     outcome.violations = report.str();
     return outcome;
+}
+
+std::string check_both_alignments(const Contract &contract)
+{
+    return check_contract(contract, false).violations + check_contract(contract, true).violations;
 }
 
 }  // namespace support

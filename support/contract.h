@@ -8,7 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <type_traits>
 
 namespace support {
 
@@ -29,17 +31,58 @@ static_assert(offsetof(Registers, rflags) == REGS_RFLAGS && sizeof(Registers) ==
 extern "C" void bareio_checked_call(const void *routine, const Registers *in, Registers *out,
                                     uint64_t misaligned);
 
-// What a call passes and what it may change.
+// What a call passes and what it may change, named where the call is made:
+//   Contract(__writestr).args(text, 3).may_change({R11})
 struct Contract {
-    const void *routine;
+    Contract() = default;
+    template <typename Routine>
+    explicit Contract(Routine *routine) : routine(reinterpret_cast<const void *>(routine))
+    {
+    }
+
+    // rdi and rsi: integers, or addresses.
+    template <typename First, typename Second = uint64_t>
+    Contract &args(First first, Second second = 0)
+    {
+        rdi = word(first);
+        rsi = word(second);
+        return *this;
+    }
+    Contract &decimal(double value)  // in xmm0
+    {
+        pass_xmm0 = true;
+        xmm0 = value;
+        return *this;
+    }
+    Contract &may_change(std::initializer_list<Gpr> regs)
+    {
+        for (Gpr reg : regs)
+            changes_gpr |= 1u << reg;
+        return *this;
+    }
+    Contract &may_change_xmm0()
+    {
+        changes_xmm |= 1u;
+        return *this;
+    }
+
+    const void *routine = nullptr;
     uint64_t rdi = 0, rsi = 0;
     bool pass_xmm0 = false;
     double xmm0 = 0.0;
     unsigned changes_gpr = 0;  // bits 1 << Gpr that may change
     unsigned changes_xmm = 0;  // bits 1 << n for xmm n that may change
-};
 
-constexpr unsigned bit(Gpr reg) { return 1u << reg; }
+private:
+    template <typename Value>
+    static uint64_t word(Value value)
+    {
+        if constexpr (std::is_pointer_v<Value>)
+            return reinterpret_cast<uint64_t>(value);
+        else
+            return static_cast<uint64_t>(value);
+    }
+};
 
 struct Outcome {
     std::string violations;  // empty when the contract holds; else names each register
@@ -50,6 +93,9 @@ struct Outcome {
 // 8 * misaligned) with fresh register contents drawn from seed, and names
 // every register outside the allowed set that changed, a moved stack
 // pointer, and a set direction flag.
-Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed);
+Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed = 0);
+
+// The violations of a call at each alignment in turn: "" when both hold.
+std::string check_both_alignments(const Contract &contract);
 
 }  // namespace support

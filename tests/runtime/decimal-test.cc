@@ -20,8 +20,9 @@
 
 namespace {
 
-using support::bit;
+using support::Contract;
 using support::Input;
+using support::R11;
 using support::run;
 
 using model::exact_whole;
@@ -290,12 +291,8 @@ TEST(Writedec, HugeValuesMatchExactPrinting)
 
 TEST(Contract, ArgvdecChangesOnlyXmm0)
 {
-    for (uint64_t index : {uint64_t(-1), uint64_t(0), uint64_t(4)})
-        for (bool misaligned : {false, true})
-            EXPECT_EQ(support::check_contract({reinterpret_cast<const void *>(&__argvdec), index, 0, false, 0, 0, 1u},
-                                              misaligned, 61 + index + misaligned)
-                          .violations,
-                      "");
+    for (int64_t index : {-1, 0, 4})
+        EXPECT_EQ(support::check_both_alignments(Contract(__argvdec).args(index).may_change_xmm0()), "");
 }
 
 TEST(Contract, ReaddecChangesOnlyXmm0AndR11)
@@ -304,9 +301,8 @@ TEST(Contract, ReaddecChangesOnlyXmm0AndR11)
         for (Input how : {Input::File, Input::NonBlockingPipe, Input::PacketSocket})
             for (bool misaligned : {false, true}) {
                 support::StdinFeed feed(text, how);
-                const auto outcome = support::check_contract(
-                    {reinterpret_cast<const void *>(&__readdec), 0, 0, false, 0, bit(support::R11), 1u},
-                    misaligned, 71 + misaligned);
+                const auto outcome =
+                    support::check_contract(Contract(__readdec).may_change({R11}).may_change_xmm0(), misaligned);
                 EXPECT_EQ(outcome.violations, "") << text;
                 EXPECT_EQ(outcome.out.xmm[0][0], to_bits(model::strtodec(text))) << text;
             }
@@ -318,9 +314,8 @@ TEST(Contract, WritedecChangesOnlyR11)
                          std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::infinity()})
         for (bool misaligned : {false, true}) {
             support::StdoutCapture capture;
-            const auto outcome = support::check_contract(
-                {reinterpret_cast<const void *>(&__writedec), 0, 0, true, value, bit(support::R11)}, misaligned,
-                81 + misaligned);
+            const auto outcome =
+                support::check_contract(Contract(__writedec).decimal(value).may_change({R11}), misaligned);
             EXPECT_EQ(capture.text(), model::writedec(value));
             EXPECT_EQ(outcome.violations, "") << value;
         }

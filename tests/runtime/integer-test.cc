@@ -18,8 +18,10 @@
 
 namespace {
 
-using support::bit;
+using support::Contract;
 using support::Input;
+using support::R11;
+using support::RAX;
 using support::run;
 
 // ---- text to value: __readint in-process, __argvint end to end -------------
@@ -219,13 +221,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Contract, ArgvintChangesOnlyRax)
 {
-    for (uint64_t index : {uint64_t(-1), uint64_t(0)})
-        for (bool misaligned : {false, true})
-            EXPECT_EQ(support::check_contract({reinterpret_cast<const void *>(&__argvint), index, 0, false, 0,
-                                               bit(support::RAX)},
-                                              misaligned, 31 + index + misaligned)
-                          .violations,
-                      "");
+    for (int64_t index : {-1, 0})
+        EXPECT_EQ(support::check_both_alignments(Contract(__argvint).args(index).may_change({RAX})), "");
 }
 
 TEST(Contract, ReadintChangesOnlyRaxAndR11)
@@ -236,9 +233,8 @@ TEST(Contract, ReadintChangesOnlyRaxAndR11)
                       Input::PacketSocket, Input::DatagramSocket})
         for (bool misaligned : {false, true}) {
             support::StdinFeed feed("-9223372036854775808\n1\n", how);
-            const auto outcome = support::check_contract(
-                {reinterpret_cast<const void *>(&__readint), 0, 0, false, 0, bit(support::RAX) | bit(support::R11)},
-                misaligned, 41 + misaligned);
+            const auto outcome =
+                support::check_contract(Contract(__readint).may_change({RAX, R11}), misaligned);
             EXPECT_EQ(outcome.violations, "");
             EXPECT_EQ(outcome.out.gpr[support::RAX], uint64_t{1} << 63);
         }
@@ -253,9 +249,7 @@ TEST(Contract, ReadintAfterAFailingPollChangesOnlyRaxAndR11)
         support::Outcome outcome;
         {
             support::NoDescriptorsAllowed limit;
-            outcome = support::check_contract({reinterpret_cast<const void *>(&__readint), 0, 0, false, 0,
-                                               bit(support::RAX) | bit(support::R11)},
-                                              misaligned, 43 + misaligned);
+            outcome = support::check_contract(Contract(__readint).may_change({RAX, R11}), misaligned);
         }
         close(ends.writer);
         EXPECT_EQ(outcome.violations, "");
@@ -281,9 +275,7 @@ TEST(Contract, WriteintAndWritechrChangeOnlyR11)
         for (bool misaligned : {false, true}) {
             support::StdoutCapture capture;
             const auto outcome =
-                support::check_contract({reinterpret_cast<const void *>(call.routine), uint64_t(call.argument), 0,
-                                         false, 0, bit(support::R11)},
-                                        misaligned, 51 + misaligned);
+                support::check_contract(Contract(call.routine).args(call.argument).may_change({R11}), misaligned);
             EXPECT_EQ(capture.text(), call.written);
             EXPECT_EQ(outcome.violations, "") << call.written;
         }
