@@ -11,7 +11,7 @@
  * Decimal text written is the value rounded to six places with trailing
  * zeros left off, always with at least one fraction digit ("2.0", "-0.25").
  *
- * Register convention: as for the whole run-time (see startup.S); decimal
+ * Register convention: the run-time's one, stated in bareio(3); decimal
  * arguments and results travel in xmm0. Each routine below names the
  * registers it may change; all others, xmm1-xmm15 included, come back
  * unchanged.

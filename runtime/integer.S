@@ -7,7 +7,7 @@
  * error - text with no leading digit is 0, and numbers too large for 64 bits
  * wrap modulo 2^64. Written integers carry no newline, padding or plus sign.
  *
- * Register convention: as for the whole run-time (see startup.S). Each
+ * Register convention: the run-time's one, stated in bareio(3). Each
  * routine below names the registers it may change; all others come back
  * unchanged, rax included where there is no result.
  */

@@ -9,13 +9,9 @@
  * and a write to standard output that goes on until every byte is out,
  * nothing buffered.
  *
- * Register convention of every routine of the run-time: arguments in rdi and
- * rsi (a double in xmm0), result in rax (a double in xmm0). Every other
- * general and vector register comes back unchanged, except r11 in routines
- * that enter the kernel; the status flags are not kept. The routines make no
- * demand on stack alignment, so they can be called from assembly at any
- * depth and, since they keep more than the System V ABI asks, from C and C++
- * as ordinary functions.
+ * Register convention: the run-time's one, stated in bareio(3)
+ * (man/bareio.3.in). Each routine below names the registers it may change;
+ * all others come back unchanged.
  */
 #include "bareio-asm.h"
 

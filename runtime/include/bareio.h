@@ -2,8 +2,8 @@
  * bareio.h - the bareio run-time, called from C and C++.
  *
  * Every routine below (but __start) is an ordinary System V function of the
- * signature shown, and keeps more registers than the ABI asks: everything
- * but its result, r11 and the flags. Integers are signed 64-bit; an index
+ * signature shown, and keeps more registers than the ABI asks (the calling
+ * convention is stated in bareio(3)). Integers are signed 64-bit; an index
  * or count must be passed as a full 64-bit value, which these prototypes
  * see to. No routine allocates, buffers or reports errors; every byte goes
  * through read or write system calls on descriptor 0 or 1.
