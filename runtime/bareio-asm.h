@@ -30,6 +30,7 @@
 #define SEEK_CUR	1
 #define POLLIN		1
 #define POLLOUT		4
+#define POLLFD_EVENTS	4	/* struct pollfd { int fd; short events, revents; } */
 #define SOL_SOCKET	1
 #define SO_TYPE		3
 #define SOCK_STREAM	1
@@ -184,9 +185,9 @@ name:
  */
 .macro wait_ready fd, events
 	save	rdi, rsi, rdx
-	push	\fd			/* struct pollfd { fd, events, revents } */
+	push	\fd			/* a pollfd: fd, and 0 for the rest */
 	.cfi_adjust_cfa_offset 8
-	mov	byte ptr [rsp + 4], \events
+	mov	byte ptr [rsp + POLLFD_EVENTS], \events
 	mov	rdi, rsp
 	mov	esi, 1			/* one descriptor */
 	or	edx, -1			/* no time limit */
