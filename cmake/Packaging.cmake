@@ -154,5 +154,8 @@ and example programs.]])
 # building a program that the README shows.
 set(CPACK_DEBIAN_DEV_PACKAGE_RECOMMENDS "binutils")
 set(CPACK_DEBIAN_DEV_PACKAGE_SUGGESTS "nasm, pkgconf, cmake")
+# Up to 1.0.0 one package, bareio-interest, held the run-time's files too.
+set(CPACK_DEBIAN_DEV_PACKAGE_BREAKS "bareio-interest (<< 1.1.0)")
+set(CPACK_DEBIAN_DEV_PACKAGE_REPLACES "bareio-interest (<< 1.1.0)")
 
 include(CPack)

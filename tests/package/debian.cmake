@@ -33,7 +33,8 @@ file(COPY ${debs} DESTINATION ${WORK}/first)
 set(fields_bareio-interest "Section: math" "Depends: libc6 \\(")
 set(files_bareio-interest bin/corvane bin/lintrel share/man/man1/lintrel\\.1\\.gz)
 set(foreign_bareio-interest "/usr/(include|lib)/|/man3/")
-set(fields_libbareio-dev "Section: libdevel" "Multi-Arch: same" "Source: bareio-interest")
+set(fields_libbareio-dev "Section: libdevel" "Multi-Arch: same" "Source: bareio-interest"
+  "Replaces: bareio-interest \\(<< 1\\.1\\.0\\)")
 set(files_libbareio-dev include/bareio.h include/bareio.inc "lib/[^ \n]*/libbareio\\.a"
   "lib/[^ \n]*/bareio/decimal\\.o" "lib/[^ \n]*/pkgconfig/bareio\\.pc"
   lib/cmake/bareio/bareioConfig\\.cmake lib/cmake/bareio/BareioProgram\\.cmake
