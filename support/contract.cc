@@ -1,7 +1,7 @@
 #include "contract.h"
 
+#include <cstdio>
 #include <cstring>
-#include <sstream>
 
 namespace support {
 namespace {
@@ -37,22 +37,28 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
     Outcome outcome{};
     bareio_checked_call(contract.routine, &in, &outcome.out, misaligned);
 
-    std::ostringstream report;
-    report << std::hex;
+    // Plain strings, not a stream: a test may call this with no descriptor
+    // to spare, and a sanitizer's checks of a stream's type open a pipe.
+    std::string report;
+    const auto hex = [](uint64_t value) {
+        char text[19];
+        std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
+        return std::string(text);
+    };
     const unsigned may_change = contract.changes_gpr | 1u << RSP;
     for (int reg = 0; reg < 16; ++reg)
         if (!(may_change & (1u << reg)) && in.gpr[reg] != outcome.out.gpr[reg])
-            report << gpr_names[reg] << " changed 0x" << in.gpr[reg] << " -> 0x" << outcome.out.gpr[reg]
-                   << "; ";
+            report += std::string(gpr_names[reg]) + " changed " + hex(in.gpr[reg]) + " -> " +
+                      hex(outcome.out.gpr[reg]) + "; ";
     if (outcome.out.gpr[RSP] != 0)
-        report << "rsp moved by 0x" << outcome.out.gpr[RSP] << "; ";
+        report += "rsp moved by " + hex(outcome.out.gpr[RSP]) + "; ";
     for (int reg = 0; reg < 16; ++reg)
         if (!(contract.changes_xmm & (1u << reg)) &&
             std::memcmp(in.xmm[reg], outcome.out.xmm[reg], sizeof in.xmm[reg]) != 0)
-            report << "xmm" << std::dec << reg << std::hex << " changed; ";
+            report += "xmm" + std::to_string(reg) + " changed; ";
     if (outcome.out.rflags & direction_flag)
-        report << "direction flag set; ";
-    outcome.violations = report.str();
+        report += "direction flag set; ";
+    outcome.violations = report;
     return outcome;
 }
 
