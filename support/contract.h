@@ -36,35 +36,19 @@ extern "C" void bareio_checked_call(const void *routine, const Registers *in, Re
 struct Contract {
     Contract() = default;
     template <typename Routine>
-    explicit Contract(Routine *routine) : routine(reinterpret_cast<const void *>(routine))
-    {
-    }
+    explicit Contract(Routine *routine) : routine(reinterpret_cast<const void *>(routine)) {}
 
-    // rdi and rsi: integers, or addresses.
+    // rdi and rsi: integers, or addresses; a double in xmm0.
     template <typename First, typename Second = uint64_t>
-    Contract &args(First first, Second second = 0)
-    {
-        rdi = word(first);
-        rsi = word(second);
-        return *this;
-    }
-    Contract &decimal(double value)  // in xmm0
-    {
-        pass_xmm0 = true;
-        xmm0 = value;
-        return *this;
-    }
+    Contract &args(First first, Second second = 0) { rdi = word(first); rsi = word(second); return *this; }
+    Contract &decimal(double value) { pass_xmm0 = true; xmm0 = value; return *this; }
     Contract &may_change(std::initializer_list<Gpr> regs)
     {
         for (Gpr reg : regs)
             changes_gpr |= 1u << reg;
         return *this;
     }
-    Contract &may_change_xmm0()
-    {
-        changes_xmm |= 1u;
-        return *this;
-    }
+    Contract &may_change_xmm0() { changes_xmm |= 1u; return *this; }
 
     const void *routine = nullptr;
     uint64_t rdi = 0, rsi = 0;
