@@ -58,6 +58,13 @@ foreach(routine IN LISTS routines)
   endif()
 endforeach()
 
+# The pages name where this install put the run-time, not the prefix the
+# build was configured with.
+must(gzip -dc ${STAGE}/${MANDIR}/man3/bareio.3.gz)
+if(NOT out MATCHES "-L ${STAGE}/${LIBDIR} " OR out MATCHES "/usr/local")
+  message(FATAL_ERROR "bareio(3) does not name ${STAGE}/${LIBDIR}:\n${out}")
+endif()
+
 # Each page, a routine's link read as the page it leads to; a page that
 # is not gzip's fails here.
 if(GROFF)
