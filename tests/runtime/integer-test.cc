@@ -304,6 +304,12 @@ TEST(EndToEnd, ReadintAtATerminalAndFromAPipe)
     }
     result = run({"/bin/sh", "-c", "\"$0\" readint 1; \"$0\" readint 2", PROBE}, "1\n2\n3\n", Input::File);
     EXPECT_EQ(result.out, "1\n2\n3\n");
+#ifdef HAVE_NASM
+    // The README's mul, from a pipe, and two of it sharing a file.
+    EXPECT_EQ(run({EXAMPLES "/mul"}, "6\n7\n").out, "42\n");
+    result = run({"/bin/sh", "-c", "\"$0\"; \"$0\"", EXAMPLES "/mul"}, "6\n7\n8\n9\n", Input::File);
+    EXPECT_EQ(result.out, "42\n72\n");
+#endif
     result = run({PROBE, "readint", "1"}, "", Input::Closed);
     EXPECT_EQ(result.out, "0\n");
     EXPECT_EQ(result.status, 0);
