@@ -1,9 +1,9 @@
 #include "redirect.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <algorithm>
 #include <sys/time.h>
 #include <unistd.h>
 

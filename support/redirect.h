@@ -7,8 +7,8 @@
 
 #include <csignal>
 #include <optional>
-#include <sys/resource.h>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
 
 namespace support {
