@@ -1,6 +1,10 @@
 // Per-call cost of the run-time's routines, each beside its floor (a
-// routine making only the same system calls) and its libc equivalent, in
-// one binary and one run. Output goes to /dev/null; input comes from a
+// routine making only the same system calls) and its libc equivalent.
+// Each case times the three interleaved: a block of calls of each, back to
+// back, in an order that rotates from one iteration to the next, so that
+// the ratios of one repetition compare one time window. Its counters are
+// each contender's nanoseconds a call over the repetition: routine_ns,
+// floor_ns, libc_ns. Output goes to /dev/null; single lines come from a
 // file rewound before every call, the rewind paid by every contender.
 #include "redirect.h"
 
@@ -8,10 +12,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 extern "C" void floor_write(const char *text, uint64_t length);
@@ -19,15 +26,49 @@ extern "C" int64_t floor_read(char *buffer, uint64_t capacity);
 
 namespace {
 
+// ---- interleaving -----------------------------------------------------------
+
+// The calls a contender makes in a row, timed together; divides `lap`.
+constexpr int block_calls = 100;
+
+template <typename Call>
+double block(Call call)
+{
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < block_calls; ++i)
+        call();
+    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Contender 0 the routine, 1 its floor, 2 libc's equivalent. Before each
+// block, untimed, enter(contender) readies what it reads.
+template <typename Routine, typename Floor, typename Libc, typename Enter>
+void interleaved(benchmark::State &state, Routine routine, Floor floor, Libc libc, Enter enter)
+{
+    std::array<double, 3> ns{};
+    int64_t rounds = 0;
+    for (auto _ : state) {
+        for (int k = 0; k < 3; ++k) {
+            const int who = static_cast<int>((rounds + k) % 3);
+            enter(who);
+            ns[who] += who == 0 ? block(routine) : who == 1 ? block(floor) : block(libc);
+        }
+        ++rounds;
+    }
+    const double calls = static_cast<double>(rounds) * block_calls;
+    state.counters["routine_ns"] = ns[0] / calls;
+    state.counters["floor_ns"] = ns[1] / calls;
+    state.counters["libc_ns"] = ns[2] / calls;
+}
+
 // ---- output -----------------------------------------------------------------
 
-// One call of routine per iteration, standard output on /dev/null.
-template <typename Routine>
-void writing(benchmark::State &state, Routine routine)
+// Standard output on /dev/null.
+template <typename Routine, typename Floor, typename Libc>
+void writing(benchmark::State &state, Routine routine, Floor floor, Libc libc)
 {
     support::StdoutDiscarded quiet;
-    for (auto _ : state)
-        routine();
+    interleaved(state, routine, floor, libc, [](int) {});
 }
 
 // What libc code does for the same: format into a buffer, one write.
@@ -40,47 +81,50 @@ void libc_write(const char *format, Value value)
     benchmark::DoNotOptimize(write(1, buffer, n));
 }
 
-void writeint_min(benchmark::State &state) { writing(state, [] { __writeint(INT64_MIN); }); }
-void writeint_min_floor(benchmark::State &state) { writing(state, [] { floor_write("-9223372036854775808", 20); }); }
-void writeint_min_libc(benchmark::State &state) { writing(state, [] { libc_write("%lld", LLONG_MIN); }); }
+void writeint_min(benchmark::State &state)
+{
+    writing(
+        state, [] { __writeint(INT64_MIN); }, [] { floor_write("-9223372036854775808", 20); },
+        [] { libc_write("%lld", LLONG_MIN); });
+}
 
-void writeint_7(benchmark::State &state) { writing(state, [] { __writeint(7); }); }
-void writeint_7_floor(benchmark::State &state) { writing(state, [] { floor_write("7", 1); }); }
-void writeint_7_libc(benchmark::State &state) { writing(state, [] { libc_write("%lld", 7LL); }); }
+void writeint_7(benchmark::State &state)
+{
+    writing(
+        state, [] { __writeint(7); }, [] { floor_write("7", 1); }, [] { libc_write("%lld", 7LL); });
+}
 
-void writechr(benchmark::State &state) { writing(state, [] { __writechr('A'); }); }
-void writechr_floor(benchmark::State &state) { writing(state, [] { floor_write("A", 1); }); }
-void writechr_libc(benchmark::State &state) { writing(state, [] { benchmark::DoNotOptimize(write(1, "A", 1)); }); }
+void writechr(benchmark::State &state)
+{
+    writing(
+        state, [] { __writechr('A'); }, [] { floor_write("A", 1); },
+        [] { benchmark::DoNotOptimize(write(1, "A", 1)); });
+}
 
 const char *const twenty = "abcdefghijklmnopqrst";
 
-void writestr_20(benchmark::State &state) { writing(state, [] { __writestr(twenty, 0); }); }
-void writestr_20_floor(benchmark::State &state) { writing(state, [] { floor_write(twenty, 20); }); }
-void writestr_20_libc(benchmark::State &state)
+void writestr_20(benchmark::State &state)
 {
-    writing(state, [] {
-        const char *text = twenty;
-        benchmark::DoNotOptimize(text);
-        benchmark::DoNotOptimize(write(1, text, std::strlen(text)));
-    });
+    writing(
+        state, [] { __writestr(twenty, 0); }, [] { floor_write(twenty, 20); },
+        [] {
+            const char *text = twenty;
+            benchmark::DoNotOptimize(text);
+            benchmark::DoNotOptimize(write(1, text, std::strlen(text)));
+        });
 }
 
 // __writedec beside two writes of its integer and fraction texts.
-void writedec(benchmark::State &state, double value, const char *, const char *)
-{
-    writing(state, [value] { __writedec(value); });
-}
-void writedec_floor(benchmark::State &state, double, const char *whole, const char *fraction)
+void writedec(benchmark::State &state, double value, const char *whole, const char *fraction)
 {
     const auto whole_length = std::strlen(whole), fraction_length = std::strlen(fraction);
-    writing(state, [&] {
-        floor_write(whole, whole_length);
-        floor_write(fraction, fraction_length);
-    });
-}
-void writedec_libc(benchmark::State &state, double value, const char *, const char *)
-{
-    writing(state, [value] { libc_write("%f", value); });
+    writing(
+        state, [value] { __writedec(value); },
+        [&] {
+            floor_write(whole, whole_length);
+            floor_write(fraction, fraction_length);
+        },
+        [value] { libc_write("%f", value); });
 }
 
 // ---- input ------------------------------------------------------------------
@@ -88,15 +132,18 @@ void writedec_libc(benchmark::State &state, double value, const char *, const ch
 const char int_line[] = "9223372036854775807\n";  // 19 digits
 const char dec_line[] = "123456.789012\n";
 
-// One read of line per iteration, after a rewind, through routine.
-template <typename Routine>
-void reading(benchmark::State &state, const char *line, Routine routine)
+// Each call a read of line after a rewind.
+template <typename Routine, typename Floor, typename Libc>
+void reading(benchmark::State &state, const char *line, Routine routine, Floor floor, Libc libc)
 {
     support::StdinFeed input(line);
-    for (auto _ : state) {
-        lseek(0, 0, SEEK_SET);
-        benchmark::DoNotOptimize(routine());
-    }
+    const auto rewound = [](auto read) {
+        return [read] {
+            lseek(0, 0, SEEK_SET);
+            benchmark::DoNotOptimize(read());
+        };
+    };
+    interleaved(state, rewound(routine), rewound(floor), rewound(libc), [](int) {});
 }
 
 int64_t floor_read_20()
@@ -115,24 +162,23 @@ auto libc_read(Convert convert)
     return convert(buffer);
 }
 
-void readint(benchmark::State &state) { reading(state, int_line, [] { return __readint(); }); }
-void readint_floor(benchmark::State &state) { reading(state, int_line, floor_read_20); }
-void readint_libc(benchmark::State &state)
+void readint(benchmark::State &state)
 {
-    reading(state, int_line, [] { return libc_read([](const char *text) { return std::strtol(text, nullptr, 10); }); });
+    reading(
+        state, int_line, [] { return __readint(); }, floor_read_20,
+        [] { return libc_read([](const char *text) { return std::strtol(text, nullptr, 10); }); });
 }
 
-void readdec(benchmark::State &state) { reading(state, dec_line, [] { return __readdec(); }); }
-void readdec_floor(benchmark::State &state) { reading(state, dec_line, floor_read_20); }
-void readdec_libc(benchmark::State &state)
+void readdec(benchmark::State &state)
 {
-    reading(state, dec_line, [] { return libc_read([](const char *text) { return std::strtod(text, nullptr); }); });
+    reading(
+        state, dec_line, [] { return __readdec(); }, floor_read_20,
+        [] { return libc_read([](const char *text) { return std::strtod(text, nullptr); }); });
 }
 
 // ---- input, line after line ---------------------------------------------------
 
-// Short lines read one after another, from a file and from a pipe. Every
-// `lap` calls, outside the timing, the file is rewound or the pipe refilled.
+// Short lines read one after another, from a file and from a pipe.
 const std::string short_line = "12345\n";
 constexpr int lap = 10000;
 
@@ -144,133 +190,102 @@ std::string short_lines(int count)
     return text;
 }
 
-template <typename Routine, typename Reset>
-void line_after_line(benchmark::State &state, Routine routine, Reset reset)
-{
-    int left = 0;
-    for (auto _ : state) {
-        if (left-- == 0) {
-            state.PauseTiming();
-            reset();
-            left = lap - 1;
-            state.ResumeTiming();
-        }
-        benchmark::DoNotOptimize(routine());
-    }
-}
-
-// Descriptor 0 a pipe whose writing end the benchmark keeps, to refill it
-// with one lap of lines (60000 bytes: within the pipe's 64 KiB).
-class FromPipe {
+// Each contender reads a file or a pipe of its own, moved onto descriptor 0
+// before each of its blocks; every `lap` calls, before a block, the file is
+// rewound or the pipe refilled with a lap of lines (60000 bytes: within the
+// pipe's 64 KiB). The file holds enough lines for a lap of 20-byte floor
+// reads. libc's contender reads its own through buffered C stdio.
+class Lines {
 public:
-    FromPipe() : ends_(support::open_input(support::Input::Pipe)), swap_(0, ends_.reader) {}
-    ~FromPipe() { close(ends_.writer); }
-    void refill() const
+    explicit Lines(support::Input how) : pipe_(how == support::Input::Pipe)
     {
-        static const std::string lines = short_lines(lap);
-        if (write(ends_.writer, lines.data(), lines.size()) != static_cast<ssize_t>(lines.size()))
-            std::abort();
+        for (auto &ends : ends_)
+            ends = support::open_input(how, pipe_ ? std::string() : short_lines(4 * lap));
+        stdio_ = fdopen(dup(ends_[2].reader), "r");
+        swap_.emplace(0, dup(ends_[0].reader));
     }
+    ~Lines()
+    {
+        swap_.reset();
+        std::fclose(stdio_);
+        for (const auto &ends : ends_) {
+            close(ends.reader);
+            if (ends.writer >= 0)
+                close(ends.writer);
+        }
+    }
+    Lines(const Lines &) = delete;
+    Lines &operator=(const Lines &) = delete;
 
-private:
-    support::InputEnds ends_;
-    support::Swap swap_;
-};
-
-// Buffered C stdio on the same descriptor, as a C program would read.
-class Stdio {
-public:
-    Stdio() : file_(fdopen(dup(0), "r")) {}
-    ~Stdio() { std::fclose(file_); }
-    long next() const
+    void enter(int who)
+    {
+        if (left_[who] == 0) {
+            reset(who);
+            left_[who] = lap;
+        }
+        left_[who] -= block_calls;
+        dup2(ends_[who].reader, 0);
+    }
+    long next_stdio() const
     {
         long value = 0;
-        benchmark::DoNotOptimize(std::fscanf(file_, "%ld", &value));
+        benchmark::DoNotOptimize(std::fscanf(stdio_, "%ld", &value));
         return value;
     }
-    void rewind() const { std::rewind(file_); }
 
 private:
-    FILE *file_;
+    void reset(int who) const
+    {
+        if (pipe_) {
+            static const std::string lines = short_lines(lap);
+            if (write(ends_[who].writer, lines.data(), lines.size()) != static_cast<ssize_t>(lines.size()))
+                std::abort();
+        } else if (who == 2) {
+            std::rewind(stdio_);
+        } else {
+            lseek(ends_[who].reader, 0, SEEK_SET);
+        }
+    }
+
+    bool pipe_;
+    std::array<support::InputEnds, 3> ends_;
+    std::array<int, 3> left_{};
+    FILE *stdio_;
+    std::optional<support::Swap> swap_;
 };
 
-// The file holds enough lines for a lap of 20-byte floor reads too.
-void rewind() { lseek(0, 0, SEEK_SET); }
-
-void readint_file_lines(benchmark::State &state)
+// The floor of a pipe: the line's bytes, one bare read each.
+int64_t floor_read_bytes()
 {
-    support::StdinFeed input(short_lines(4 * lap));
-    line_after_line(state, [] { return __readint(); }, rewind);
-}
-void readint_file_lines_floor(benchmark::State &state)
-{
-    support::StdinFeed input(short_lines(4 * lap));
-    line_after_line(state, floor_read_20, rewind);
-}
-void readint_file_lines_libc(benchmark::State &state)
-{
-    support::StdinFeed input(short_lines(4 * lap));
-    Stdio in;
-    line_after_line(state, [&] { return in.next(); }, [&] { in.rewind(); });
+    char byte = 0;
+    for (std::size_t i = 0; i < short_line.size(); ++i)
+        floor_read(&byte, 1);
+    return byte;
 }
 
-// The pipe's floor: the line's bytes, one bare read each.
-void readint_pipe_lines(benchmark::State &state)
+void line_after_line(benchmark::State &state, support::Input how, int64_t (*floor)())
 {
-    FromPipe input;
-    line_after_line(state, [] { return __readint(); }, [&] { input.refill(); });
+    Lines input(how);
+    interleaved(
+        state, [] { benchmark::DoNotOptimize(__readint()); },
+        [floor] { benchmark::DoNotOptimize(floor()); },
+        [&] { benchmark::DoNotOptimize(input.next_stdio()); }, [&](int who) { input.enter(who); });
 }
-void readint_pipe_lines_floor(benchmark::State &state)
-{
-    FromPipe input;
-    line_after_line(
-        state,
-        [] {
-            char byte;
-            for (std::size_t i = 0; i < short_line.size(); ++i)
-                floor_read(&byte, 1);
-            return byte;
-        },
-        [&] { input.refill(); });
-}
-void readint_pipe_lines_libc(benchmark::State &state)
-{
-    FromPipe input;
-    Stdio in;
-    line_after_line(state, [&] { return in.next(); }, [&] { input.refill(); });
-}
+
+void readint_file_lines(benchmark::State &state) { line_after_line(state, support::Input::File, floor_read_20); }
+void readint_pipe_lines(benchmark::State &state) { line_after_line(state, support::Input::Pipe, floor_read_bytes); }
 
 }  // namespace
 
 BENCHMARK(writeint_min);
-BENCHMARK(writeint_min_floor);
-BENCHMARK(writeint_min_libc);
 BENCHMARK(writeint_7);
-BENCHMARK(writeint_7_floor);
-BENCHMARK(writeint_7_libc);
 BENCHMARK(writechr);
-BENCHMARK(writechr_floor);
-BENCHMARK(writechr_libc);
 BENCHMARK(writestr_20);
-BENCHMARK(writestr_20_floor);
-BENCHMARK(writestr_20_libc);
 BENCHMARK_CAPTURE(writedec, 123456_789012, 123456.789012, "123456", ".789012");
-BENCHMARK_CAPTURE(writedec_floor, 123456_789012, 123456.789012, "123456", ".789012");
-BENCHMARK_CAPTURE(writedec_libc, 123456_789012, 123456.789012, "123456", ".789012");
 BENCHMARK_CAPTURE(writedec, 0_5, 0.5, "0", ".5");
-BENCHMARK_CAPTURE(writedec_floor, 0_5, 0.5, "0", ".5");
-BENCHMARK_CAPTURE(writedec_libc, 0_5, 0.5, "0", ".5");
 BENCHMARK(readint);
-BENCHMARK(readint_floor);
-BENCHMARK(readint_libc);
 BENCHMARK(readdec);
-BENCHMARK(readdec_floor);
-BENCHMARK(readdec_libc);
 BENCHMARK(readint_file_lines);
-BENCHMARK(readint_file_lines_floor);
-BENCHMARK(readint_file_lines_libc);
 BENCHMARK(readint_pipe_lines);
-BENCHMARK(readint_pipe_lines_floor);
-BENCHMARK(readint_pipe_lines_libc);
 
 BENCHMARK_MAIN();
