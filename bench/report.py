@@ -141,7 +141,7 @@ widest_label = next(label for label, case, *_ in rows if case == widest)
 lines += [
     "",
     f"The repetitions' routine / floor ratios spread by at most {spread[widest] * 100:.1f} % of their",
-    f"median (interquartile range; {widest_label}).",
+    f"median (interquartile range), widest for {widest_label}.",
     "",
     "## Start-up",
     "",
