@@ -19,7 +19,9 @@
 #include "bareio-asm.h"
 #include "read-line.h"
 
-#define FRACTION_AREA	8	/* the point and up to six digits */
+#define FRACTION_AREA	16	/* the point and up to six digits, then: */
+#define FIRST_LOST	7	/* 1 when the first of two writes lost bytes */
+#define CALLER_MXCSR	8	/* the caller's MXCSR, while ours is in force */
 #define FRACTION_DIGITS	6
 #define HUGE_LIMBS	136	/* 34 32-bit limbs: any double below 2^1024 */
 #define HUGE_DIGITS	320	/* "-", 309 digits, ".0", with room to spare */
@@ -50,6 +52,9 @@ END_OBJECT(two_pow_63)
 OBJECT(infinity)
 	.quad	0x7FF0000000000000
 END_OBJECT(infinity)
+OBJECT(mxcsr_default)			/* round to nearest, nothing traps */
+	.long	MXCSR_DEFAULT
+END_OBJECT(mxcsr_default)
 OBJECT(stop_scales)			/* s for the k-th digit, as doubles */
 	.double	100000.0, 10000.0, 1000.0, 100.0, 10.0, 1.0
 END_OBJECT(stop_scales)
@@ -87,6 +92,10 @@ END_OBJECT(\name)
  *          (rax still holds the address)
  * Changes: xmm0, flags
  *
+ * The arithmetic rounds in the caller's rounding mode, with every
+ * floating-point exception masked so that none traps here; the caller's
+ * MXCSR, its exception flags included, comes back as it was.
+ *
  *	negative = (*p == '-'); p += negative;
  *	for (acc = 0.0; isdigit(*p); p++) acc = acc * 10.0 + digit;
  *	if (*p == '.')
@@ -99,7 +108,11 @@ LOCAL(__strtodec)
 	test	rax, rax
 	jz	.Lstrtodec_null
 	save	rcx, rsi, rdi
-	save_xmm 0, xmm1, xmm2
+	save_xmm 8, xmm1, xmm2		/* [rsp] the caller's MXCSR, [rsp + 4] ours */
+	stmxcsr	dword ptr [rsp]
+	stmxcsr	dword ptr [rsp + 4]
+	or	word ptr [rsp + 4], MXCSR_MASKS
+	ldmxcsr	dword ptr [rsp + 4]
 	mov	rsi, rax		/* cursor */
 	xor	edi, edi		/* 1 when negative */
 	cmp	byte ptr [rsi], '-'
@@ -142,7 +155,8 @@ LOCAL(__strtodec)
 	xorpd	xmm2, xmm2
 	subsd	xmm2, xmm0
 	movapd	xmm0, xmm2
-1:	restore_xmm 0, xmm1, xmm2
+1:	ldmxcsr	dword ptr [rsp]
+	restore_xmm 8, xmm1, xmm2
 	restore	rcx, rsi, rdi
 .Lstrtodec_null:
 	ret
@@ -155,15 +169,17 @@ END(__strtodec)
  * Out:     xmm0 = the value of that argument's text; 0.0 for an index at
  *          or past the count, and for a negative index (there is no count
  *          query here: __argvint gives the count)
+ *          CF = 1 when a non-negative index names no argument, else 0
  * Changes: xmm0, flags
  */
 ENTRY(__argvdec)
 	xorpd	xmm0, xmm0
 	test	rdi, rdi
-	js	1f
+	js	1f			/* CF = 0 */
 	push_cfi rax
 	call	__startarg
-	call	__strtodec		/* a null text gives 0.0 */
+	call	__strtodec		/* a null text gives 0.0; rax is kept */
+	cmp	rax, 1			/* CF = 1 for the null text */
 	pop_cfi rax
 1:	ret
 END(__argvdec)
@@ -175,6 +191,8 @@ END(__argvdec)
  * Out:     xmm0 = value of one line's text (at most 20 bytes of it; the
  *          rest waits for the next read); 0.0 for an empty line, at end of
  *          input or on a read error
+ *          CF = 1 when no input was taken at all, 0 when a line was (as
+ *          for __readint)
  * Changes: xmm0, r11, flags
  * Stack:   LINE_AREA bytes, where read_line (read-line.h) leaves the line
  *          as a zero-terminated text; the registers it changes besides
@@ -189,6 +207,7 @@ ENTRY(__readdec)
 	read_line
 	mov	rax, rsp
 	call	__strtodec
+	neg	ecx			/* CF = 1: no input at all */
 	release	LINE_AREA
 	restore	rax, rcx, rdx, rsi, rdi, r8, r10
 	ret
@@ -199,8 +218,10 @@ END(__readdec)
  *
  * In:      xmm0 = value
  * Out:     nothing; xmm0 and rax are kept
+ *          CF = 1 when some byte of either write was lost, else 0
  * Changes: r11, flags
- * Stack:   8-byte fraction area at rsp, the saved xmm1 and xmm2 above it
+ * Stack:   16 bytes at rsp (the fraction area, a flag and the caller's
+ *          MXCSR), the saved xmm1 and xmm2 above them
  *
  *	if (value < 0) { write '-'; value = 0.0 - value; }	// -0.0 is "0.0"
  *	x = value + bias;		// bias: the double nearest 5e-7
@@ -213,7 +234,9 @@ END(__readdec)
  *	__writestr(area, k);
  *
  * The sign travels with the integer part, so the text takes two writes
- * (the texts below, one).
+ * (the texts below, one). The digits are computed with round to nearest
+ * and every exception masked, whatever the caller's MXCSR says; the
+ * caller's comes back as it was, its exception flags included.
  * Outside that range: any NaN writes "nan", infinities "inf" and "-inf",
  * and a magnitude from 2^63 up (always a whole number) its exact digits
  * and ".0".
@@ -221,6 +244,8 @@ END(__readdec)
 ENTRY(__writedec)
 	save	rax, rcx, rdx, rsi, rdi, r8, r9
 	save_xmm FRACTION_AREA, xmm1, xmm2
+	stmxcsr	dword ptr [rsp + CALLER_MXCSR]
+	ldmxcsr	dword ptr [rip + mxcsr_default]
 
 	/* xmm1 = |value|, edx = 1 when value < 0; xmm0 is only read. */
 	xor	edx, edx
@@ -244,15 +269,16 @@ ENTRY(__writedec)
 	jz	.Lwritedec_positive
 	test	rdi, rdi
 	jz	.Lwritedec_minus_zero
+	mov	r8, rdi
 	neg	rdi
 	call	__writeint		/* "-i" */
-	neg	rdi
+	mov	rdi, r8			/* (mov keeps its CF) */
 	jmp	.Lwritedec_fraction
 .Lwritedec_minus_zero:
 	lea	rdi, [rip + text_minus_zero]
-	mov	esi, TEXT_MINUS_ZERO_LENGTH
+	set_small rsi, TEXT_MINUS_ZERO_LENGTH
 	call	__writestr		/* "-0" */
-	xor	edi, edi
+	mov	edi, 0			/* i = 0, and CF kept */
 	jmp	.Lwritedec_fraction
 .Lwritedec_positive:
 	call	__writeint		/* "i" */
@@ -263,6 +289,7 @@ ENTRY(__writedec)
 	 * values 10^5 down to 1, so it comes from a table.
 	 */
 .Lwritedec_fraction:
+	setc	byte ptr [rsp + FIRST_LOST]	/* the first write's CF */
 	mov	byte ptr [rsp], '.'
 	mov	ecx, 1			/* k */
 	movq	rax, xmm1
@@ -336,9 +363,12 @@ ENTRY(__writedec)
 	mov	rdi, rsp
 	mov	esi, ecx
 	call	__writestr
+	jc	.Lwritedec_done
+	neg	byte ptr [rsp + FIRST_LOST]	/* CF = what the first lost */
 
-.Lwritedec_done:
+.Lwritedec_done:			/* CF set: the routine's status */
 	.cfi_remember_state
+	ldmxcsr	dword ptr [rsp + CALLER_MXCSR]
 	restore_xmm FRACTION_AREA, xmm1, xmm2
 	restore	rax, rcx, rdx, rsi, rdi, r8, r9
 	ret
@@ -346,12 +376,12 @@ ENTRY(__writedec)
 
 .Lwritedec_nan:
 	lea	rdi, [rip + text_nan]
-	mov	esi, TEXT_NAN_LENGTH
+	set_small rsi, TEXT_NAN_LENGTH
 	call	__writestr
 	jmp	.Lwritedec_done
 .Lwritedec_infinity:
 	lea	rdi, [rip + text_minus_infinity]
-	mov	esi, TEXT_MINUS_INFINITY_LENGTH
+	set_small rsi, TEXT_MINUS_INFINITY_LENGTH
 	test	edx, edx
 	jnz	1f
 	inc	rdi			/* "inf" without the sign */
@@ -458,3 +488,5 @@ LOCAL(__writehuge)
 	restore	r8, r9, r10
 	ret
 END(__writehuge)
+
+	cet_property_note

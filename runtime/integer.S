@@ -65,13 +65,16 @@ END(__strtoint)
  * Out:     rax = for a negative index, the number of arguments; otherwise
  *          the value of that argument's text, 0 for an index at or past
  *          the count
+ *          CF = 1 when a non-negative index names no argument, else 0
  * Changes: rax, flags
  */
 ENTRY(__argvint)
 	call	__startarg
+	jc	1f			/* no such argument: 0, CF = 1 */
 	test	rdi, rdi
-	js	1f			/* the count, as it is */
-	jmp	__strtoint		/* the text, converted (null gives 0) */
+	js	1f			/* the count, as it is (CF = 0) */
+	call	__strtoint
+	clc
 1:	ret
 END(__argvint)
 
@@ -82,10 +85,13 @@ END(__argvint)
  * Out:     rax = value of one line's text (at most 20 bytes of it; the rest
  *          waits for the next read); 0 for an empty line, at end of input
  *          or on a read error
+ *          CF = 1 when no input was taken at all (end of input, a read
+ *          error, a failed or timed-out wait), 0 when a line was, even an
+ *          empty one or part of one
  * Changes: rax, r11, flags
- * Stack:   LINE_AREA bytes, where read_line (read-line.h) leaves the line
- *          as a zero-terminated text; the registers it changes besides
- *          rax and r11 are saved here
+ * Stack:   LINE_AREA bytes, where read_line (read-line.h) learns what the
+ *          input is and leaves the line as a zero-terminated text; the
+ *          registers it changes besides rax and r11 are saved here
  *
  * Exactly the line is consumed, whatever standard input is (from a socket
  * of messages, one message); a read interrupted by a signal is retried,
@@ -97,6 +103,7 @@ ENTRY(__readint)
 	read_line
 	mov	rax, rsp
 	call	__strtoint
+	neg	ecx			/* CF = 1: no input at all */
 	release	LINE_AREA
 	restore	rcx, rdx, rsi, rdi, r8, r10
 	ret
@@ -127,6 +134,7 @@ END(__readint)
  *
  * In:      rdi = value
  * Out:     nothing; rax is kept
+ *          CF = 1 when some byte could not be written, else 0
  * Changes: r11, flags
  * Stack:   24-byte area, filled from its end; the value in its slot above
  *
@@ -198,7 +206,7 @@ ENTRY(__writeint)
 	sub	rax, rsi
 	mov	rdi, rsi
 	mov	rsi, rax
-	call	__writestr
+	call	__writestr		/* its CF is ours */
 	release	WRITE_AREA
 	pop_cfi	rdi
 	restore	rax, rcx, rdx, rsi, r8, r9
@@ -211,6 +219,7 @@ END(__writeint)
  * In:      rdi = code: its bytes, least significant first, up to the first
  *          zero byte (a value from 1 to 255 is one character)
  * Out:     nothing; rax is kept
+ *          CF = 1 when some byte could not be written, else 0
  * Changes: r11, flags
  *
  * 0 writes nothing (a write of zero bytes); a code with no zero byte
@@ -239,3 +248,5 @@ OBJECT(digit_pairs)
 	.endr
 	.endr
 END_OBJECT(digit_pairs)
+
+	cet_property_note

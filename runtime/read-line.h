@@ -25,99 +25,156 @@
  * In:      rsp -> LINE_AREA bytes of scratch
  * Out:     the line's text at rsp, its newline (if read) replaced by a zero
  *          byte, or a zero byte after it; empty at end of input. A read
- *          error, or a failed wait for input, ends the line where it
- *          stands: empty when the first read fails.
+ *          error, a failed wait for input or a blocking input's time-out
+ *          ends the line where it stands: empty when nothing was taken.
+ *          ecx = 0 when input was taken (an empty line is input), else -1
  * Changes: rax, rcx, rdx, rsi, rdi, r8, r10, r11, flags
  *
- * Every byte comes through __readstr, in as few reads as the kind of input
- * allows without taking more than the line:
- *	p = lseek(STDIN, 0, SEEK_CUR);
- *	if (p >= 0)			// a file: one read, then hand back
- *		n = 20;			// what follows the line
- *	else if (getsockopt(STDIN, SOL_SOCKET, SO_TYPE) is a type of messages)
- *		n = 20;			// one read takes one message, whole
- *	else				// a pipe, terminal or stream socket:
- *		n = 1;			// byte by byte
- *	for (end = area; ; ) {
- *		r = __readstr(end, n);	// EINTR: again; EAGAIN: poll, again
- *		if (r <= 0) break;	// newline (n = 1), end, or an error
- *		end += r;
- *		if (n != 1 || end == area + 20) break;
+ * How the line is read depends on what the descriptor is, as fstat tells
+ * (not on whether lseek answers, which some devices do without seeking),
+ * in as few reads as the kind of input allows without keeping more than
+ * the line:
+ *	switch (kind of STDIN) {
+ *	case regular file, block device: how = FILE;	// read, hand back the rest
+ *	case socket: how = getsockopt(SO_TYPE) is a type of messages
+ *		? MESSAGE		// one message is one line
+ *		: PEEK;			// a stream, or a type it may not learn
+ *	default: how = BYTES;		// a pipe, terminal, device: byte by byte
  *	}
- *	if (n != 1 && (nl = first newline in [area, end))) {
- *		end = nl;
- *		if (p >= 0) lseek(STDIN, p + (nl + 1 - area), SEEK_SET);
+ *	for (end = area; end < area + 20; ) {
+ *		room = area + 20 - end;
+ *		if (how == BYTES) room = 1;
+ *		r = how == PEEK ? recv(end, room, MSG_PEEK) : read(end, room);
+ *		n = bytes through the first newline of r, or r;
+ *		if (how == PEEK)
+ *			r = __readstr(end, n);	// takes them, newline uncounted
+ *		else if (how == FILE && r > n)
+ *			lseek(STDIN, -(r - n), SEEK_CUR);	// hands back the rest
+ *		// (a message's rest went with it)
+ *		// any failure: EINTR, again; EAGAIN, poll if non-blocking
+ *		// and again; anything else (end, an error, a time-out): stop
+ *		end += r (the newline uncounted);
+ *		if (the newline came || how == MESSAGE) break;
  *	}
  *	*end = 0;
  */
 #define LINE_CAPACITY	20
-#define LINE_AREA	24	/* the line and its zero byte */
+#define LINE_AREA	STAT_SIZE	/* fstat's buffer, then the line and
+					   its zero byte */
+
+/* How the line is read, in ecx. */
+#define LINE_BYTES	0	/* read a byte at a time */
+#define LINE_PEEK	1	/* peek, then take through the newline */
+#define LINE_FILE	2	/* read, then hand back what follows */
+#define LINE_MESSAGE	3	/* read one message: it is the line */
 
 .macro read_line
-	xor	esi, esi		/* lseek(STDIN, 0, SEEK_CUR) */
-	mov	edx, SEEK_CUR
-	set_const edi, STDIN
-	mov	eax, SYS_lseek
+	xor	edi, edi		/* fstat(STDIN, area) */
+	mov	rsi, rsp
+	mov	eax, SYS_fstat
 	kernel_call
-	mov	rcx, rax		/* p: >= 0 for a file */
-	test	rax, rax
-	jns	1f
+	xor	ecx, ecx		/* LINE_BYTES */
+	test	eax, eax
+	jnz	.Lline_probed\@		/* no answer: the read tells what is wrong */
+	mov	edx, dword ptr [rsp + STAT_MODE]
+	shr	edx, 12			/* the kind of file */
+	cmp	dl, S_IFSOCK >> 12
+	je	.Lline_socket\@
+	cmp	dl, S_IFREG >> 12
+	je	1f
+	cmp	dl, S_IFBLK >> 12
+	jne	.Lline_probed\@
+1:	mov	cl, LINE_FILE
+	jmp	.Lline_probed\@
+.Lline_socket\@:
 	mov	r10, rsp		/* getsockopt(STDIN, SOL_SOCKET, SO_TYPE, */
 	push	4			/*            area, &4) */
 	.cfi_adjust_cfa_offset 8
 	mov	r8, rsp
-	mov	esi, SOL_SOCKET
-	mov	edx, SO_TYPE
-	mov	eax, SYS_getsockopt
+	set_small rsi, SOL_SOCKET
+	set_small rdx, SO_TYPE
+	set_small rax, SYS_getsockopt
 	kernel_call
 	pop	rsi			/* drop the size */
 	.cfi_adjust_cfa_offset -8
-	mov	esi, 1			/* a stream: byte by byte */
+	inc	ecx			/* LINE_PEEK: a stream, or refused */
 	test	eax, eax
-	jnz	2f			/* no socket at all */
+	jnz	.Lline_probed\@
 	cmp	dword ptr [rsp], SOCK_STREAM
-	je	2f
-1:	mov	esi, LINE_CAPACITY	/* a file, or a message: one read */
-2:	mov	rdi, rsp		/* end of the text so far */
+	je	.Lline_probed\@
+	mov	cl, LINE_MESSAGE
+.Lline_probed\@:
+	mov	rdi, rsp		/* end of the line so far */
 .Lline_next\@:
-	call	__readstr		/* rax: a count up to 20 or -errno, */
-	cmp	eax, -EINTR		/* so its low half decides */
-	je	.Lline_next\@
-	cmp	eax, -EAGAIN
+	lea	rsi, [rsp + LINE_CAPACITY]
+	sub	rsi, rdi		/* room left */
+	jz	.Lline_end\@
+	test	ecx, ecx
+	jnz	1f
+	lea	esi, [rcx + 1]		/* LINE_BYTES: 1 */
+1:	mov	rdx, rsi		/* read(STDIN, end, room), or for a socket */
+	mov	rsi, rdi		/* recvfrom(STDIN, end, room, MSG_PEEK, 0, 0) */
+	xor	edi, edi
+	set_small r10, MSG_PEEK
+	xor	r8d, r8d
+	xor	eax, eax		/* SYS_read */
+	cmp	cl, LINE_PEEK
 	jne	2f
+	mov	al, SYS_recvfrom
+2:	kernel_call
+	mov	rdi, rsi
+	test	rax, rax
+	jle	.Lline_status\@		/* nothing there yet, end, or an error */
+	xor	esi, esi		/* n: through the first newline, or all */
+3:	inc	esi
+	cmp	byte ptr [rdi + rsi - 1], NEWLINE
+	je	4f
+	cmp	esi, eax
+	jb	3b
+4:	cmp	cl, LINE_PEEK
+	je	.Lline_read\@		/* peeked at: take those n */
+	sub	rax, rsi		/* read: they are taken, and what follows */
+	jz	5f			/* goes back: lseek(STDIN, -rest, SEEK_CUR) */
+	test	cl, 1
+	jnz	5f			/* (a message's rest went with it) */
+	save	rsi, rdi		/* (a byte at a time, nothing follows) */
+	neg	rax
+	mov	rsi, rax
+	xor	edi, edi
+	set_small rdx, SEEK_CUR
+	set_small rax, SYS_lseek
+	kernel_call
+	restore	rsi, rdi
+5:	mov	eax, esi		/* their count, as __readstr gives it */
+	cmp	byte ptr [rdi + rsi - 1], NEWLINE
+	jne	.Lline_took\@
+	dec	eax
+	jmp	.Lline_took\@
+.Lline_read\@:
+	call	__readstr		/* CF = 0: it took bytes */
+	jnc	.Lline_took\@
+.Lline_status\@:			/* nothing taken: rax = 0, or -errno */
+	cmp	eax, -EINTR		/* (for a count up to 20 or -errno, */
+	je	.Lline_next\@		/* the low half decides) */
+	cmp	eax, -EAGAIN
+	jne	.Lline_stop\@
 	wait_ready STDIN, POLLIN
 	test	eax, eax
-	jns	.Lline_next\@		/* ready, or so poll says: again */
-2:	test	eax, eax
-	jle	.Lline_end\@		/* a newline (byte by byte), end, error */
+	jns	.Lline_next\@		/* non-blocking, and now ready: again */
+.Lline_stop\@:				/* end, an error, a time-out: */
+	cmp	rsp, rdi		/* no input at all if nothing came before: */
+	cmc
+	sbb	ecx, ecx		/* ecx = -1 */
+	jmp	6f
+.Lline_took\@:
 	add	rdi, rax
-	cmp	esi, 1
-	jne	.Lline_end\@		/* the one read of a file or a message */
-	lea	rax, [rsp + LINE_CAPACITY]
-	cmp	rdi, rax
-	jb	.Lline_next\@
+	cmp	rax, rsi
+	jb	.Lline_end\@		/* the line's newline came */
+	cmp	cl, LINE_MESSAGE
+	jne	.Lline_next\@		/* one message is one line */
 .Lline_end\@:
-	cmp	esi, 1
-	je	.Lline_done\@		/* a stream gave no more than the line */
-	mov	rax, rsp		/* one read: find the first newline */
-3:	cmp	rax, rdi
-	jae	.Lline_done\@		/* none: the read was the line */
-	inc	rax
-	cmp	byte ptr [rax - 1], NEWLINE
-	jne	3b
-	mov	byte ptr [rax - 1], 0	/* the line ends at its newline */
-	test	rcx, rcx
-	js	.Lline_return\@		/* a message: the rest went with it */
-	lea	rsi, [rcx + rax]	/* a file: the input resumes right after */
-	sub	rsi, rsp
-	set_const edx, SEEK_SET		/* lseek(STDIN, p + line, SEEK_SET) */
-	set_const edi, STDIN
-	mov	eax, SYS_lseek
-	kernel_call
-	jmp	.Lline_return\@
-.Lline_done\@:
-	mov	byte ptr [rdi], 0
-.Lline_return\@:
+	xor	ecx, ecx
+6:	mov	byte ptr [rdi], 0
 .endm
 
 #endif

@@ -54,6 +54,7 @@ END(__start)
  * Out:     rax = for a negative index, the number of arguments after the
  *          program name; otherwise the address of that argument's
  *          zero-terminated text, or 0 when the index is at or past the count
+ *          CF = 1 when a non-negative index names no argument, else 0
  * Changes: rax, flags
  *
  * Before __start has run there are no arguments: the count is 0 and every
@@ -63,20 +64,22 @@ END(__start)
 ENTRY(__startarg)
 	mov	rax, qword ptr [rip + __start_stack]
 	test	rax, rax
-	jz	.Lstartarg_done		/* not started: count 0, no texts */
+	jz	.Lstartarg_none		/* not started: count 0, no texts */
 	mov	rax, qword ptr [rax]	/* argc, the program name included */
 	dec	rax			/* count of arguments after it */
 	js	.Lstartarg_none		/* argc 0: not even a name, no arguments */
 	test	rdi, rdi
-	js	.Lstartarg_done		/* negative index: the count */
-	cmp	rdi, rax
-	jge	.Lstartarg_none		/* signed: index at or past the count */
-	mov	rax, qword ptr [rip + __start_stack]
+	js	.Lstartarg_done		/* negative index: the count, CF = 0 */
+	cmp	rax, rdi
+	jle	.Lstartarg_none		/* signed: index at or past the count */
+	mov	rax, qword ptr [rip + __start_stack]	/* CF = 0 from the cmp */
 	mov	rax, qword ptr [rax + 8*rdi + 16]	/* argv[index + 1] */
 .Lstartarg_done:
 	ret
-.Lstartarg_none:
+.Lstartarg_none:			/* count 0, or no text: */
 	xor	eax, eax
+	bt	rdi, 63			/* CF = 1 for a negative index, */
+	cmc				/* so CF = 1 when one is missing */
 	ret
 END(__startarg)
 
@@ -87,6 +90,8 @@ END(__startarg)
  * Out:     rax = number of bytes read, less one when the last byte read is
  *          a newline (the newline stays in the buffer, uncounted); 0 at end
  *          of input; a negative kernel error code, unchanged, on failure
+ *          CF = 1 when the read took no byte (end of input, an error, or
+ *          a capacity of 0), 0 when it took some (a lone newline counts 0)
  * Changes: rax, r11, flags
  *
  * Exactly one read system call, its result handed back as it is (EINTR
@@ -103,10 +108,12 @@ ENTRY(__readstr)
 	mov	eax, SYS_read
 	kernel_call
 	test	rax, rax
+	stc				/* none taken (stc leaves ZF, SF, OF) */
 	jle	1f			/* end of input or error: as it is */
 	cmp	byte ptr [rsi + rax - 1], NEWLINE
-	jne	1f
+	jne	2f
 	dec	rax			/* uncount the final newline */
+2:	clc				/* bytes taken */
 1:	restore	rdi, rsi, rdx
 	ret
 END(__readstr)
@@ -118,14 +125,17 @@ END(__readstr)
  *          text (whose zero byte is not written); a null text with
  *          length 0 writes nothing
  * Out:     nothing; rax is kept
+ *          CF = 1 when some byte could not be written (or the write of an
+ *          empty text failed), 0 when every byte was
  * Changes: r11, flags (the direction flag is not touched)
  *
  * Normally one write system call. A short write is continued, a write
  * interrupted by a signal is retried, and one that would block (standard
  * output non-blocking) waits in poll for room: every byte arrives, unless
- * the kernel reports another error (or accepts no byte at all), or poll
- * itself fails, which ends the call silently. An empty text still makes one
- * write of zero bytes.
+ * the kernel reports another error (or accepts no byte at all), a blocking
+ * output's own time-out (SO_SNDTIMEO) runs out, or poll itself fails,
+ * which ends the call with CF set. An empty text still makes one write of
+ * zero bytes.
  */
 ENTRY(__writestr)
 	save	rax, rdx, rsi, rdi
@@ -133,7 +143,7 @@ ENTRY(__writestr)
 	test	rdx, rdx
 	jnz	.Lwritestr_out
 	test	rdi, rdi
-	jz	.Lwritestr_done		/* no text at all: nothing to write */
+	jz	.Lwritestr_done		/* no text at all: nothing to write, CF = 0 */
 	/* Length 0: count the bytes before the zero byte. */
 	lea	rdx, [rdi - 1]
 1:	inc	rdx
@@ -148,20 +158,24 @@ ENTRY(__writestr)
 	mov	eax, SYS_write
 	kernel_call
 	cmp	rax, rdx
-	je	.Lwritestr_done		/* the usual case: all of it */
+	je	.Lwritestr_done		/* the usual case: all of it, CF = 0 */
 	cmp	rax, -EINTR
 	je	.Lwritestr_again	/* interrupted before any byte: retry */
 	cmp	rax, -EAGAIN
 	jne	1f
 	wait_ready STDOUT, POLLOUT	/* non-blocking and full: wait for room */
 	test	eax, eax
-	jns	.Lwritestr_again	/* (a failed poll ends the call below) */
+	jns	.Lwritestr_again	/* (a time-out or a failed poll: below) */
 1:	test	rax, rax
-	jle	.Lwritestr_done		/* an error, or no progress: give up */
+	jle	.Lwritestr_lost		/* an error, or no progress: give up */
 	add	rsi, rax		/* short write: carry on with the rest */
 	sub	rdx, rax
 	jmp	.Lwritestr_again
+.Lwritestr_lost:
+	stc
 .Lwritestr_done:
 	restore	rax, rdx, rsi, rdi
 	ret
 END(__writestr)
+
+	cet_property_note
