@@ -19,6 +19,13 @@
 # here.
 set(BAREIO_MODULES startup integer decimal)
 
+# What C and C++ code that includes bareio.h is compiled with (the targets
+# bareio::headers give it): no red zone, so that the status functions'
+# inline calls of the routines can push their return address safely, and
+# the macro that tells bareio.h so.
+set(BAREIO_HEADER_OPTIONS $<$<COMPILE_LANGUAGE:C,CXX>:-mno-red-zone>)
+set(BAREIO_HEADER_DEFINITIONS $<$<COMPILE_LANGUAGE:C,CXX>:BAREIO_NO_RED_ZONE>)
+
 # Source extensions and the language each one needs.
 set(_bareio_source_languages
   .asm ASM_NASM  .nasm ASM_NASM  .S ASM  .s ASM  .sx ASM

@@ -5,8 +5,11 @@
  * signature shown, and keeps more registers than the ABI asks (the calling
  * convention is stated in bareio(3)). Integers are signed 64-bit; an index
  * or count must be passed as a full 64-bit value, which these prototypes
- * see to. No routine allocates, buffers or reports errors; every byte goes
- * through read or write system calls on descriptor 0 or 1.
+ * see to. No routine allocates or buffers; every byte goes through system
+ * calls on descriptor 0 or 1. Each routine reports in the carry flag what
+ * happened (end of input, a missing argument, lost output), which C cannot
+ * read after a call: the bareio_ functions at the end of this file make
+ * the same calls and return it.
  *
  * Link with -lbareio after the program's objects (ld takes the modules the
  * program calls), or with lib/bareio/startup.o, and integer.o and decimal.o
@@ -86,6 +89,131 @@ double __readdec(void);
    fraction digit ("2.0", "-0.25", "3.141593"); "nan", "inf", "-inf"; from
    2^63 up the exact whole number and ".0". Keeps all but r11. */
 void __writedec(double value);
+
+/* ---- the status of a call ------------------------------------------------- */
+
+/*
+ * Each bareio_<routine> makes the call of its routine and returns 1 when
+ * the call did all it was asked, 0 when the routine set the carry flag:
+ *   bareio_readstr, bareio_readint, bareio_readdec: 0 when no input was
+ *     taken at all (end of input, a read error, a failed or timed-out
+ *     wait); a line, even an empty one, gives 1. The result is stored
+ *     either way, as the routine returns it.
+ *   bareio_startarg, bareio_argvint, bareio_argvdec: 0 when an index of 0
+ *     or more names no argument; a negative index (the count) gives 1.
+ *   bareio_writestr, bareio_writeint, bareio_writechr, bareio_writedec:
+ *     0 when some byte could not be written.
+ *
+ *   int64_t value, sum = 0;
+ *   while (bareio_readint(&value))
+ *       sum += value;
+ *
+ * The call is made from inline assembly, which the compiler takes for no
+ * call at all: the return address it pushes would land in the red zone,
+ * where the compiler may keep data. Compiled with -mno-red-zone and
+ * BAREIO_NO_RED_ZONE defined (the CMake package's bareio::headers and
+ * bareio_add_program give both), the call is made as it stands; otherwise
+ * it steps over the red zone first, which is as safe but hides the caller
+ * from a debugger's backtrace in optimised code.
+ */
+#ifdef BAREIO_NO_RED_ZONE
+#define BAREIO_CALL_(routine) "call " #routine
+#else
+#define BAREIO_CALL_(routine) \
+    "{lea -128(%%rsp), %%rsp|lea rsp, [rsp - 128]}\n\tcall " #routine \
+    "\n\t{lea 128(%%rsp), %%rsp|lea rsp, [rsp + 128]}"
+#endif
+
+/* A routine of an integer result (rax) and up to two integer arguments. */
+#define BAREIO_STATUS_RAX_(routine, result, ...)                              \
+    unsigned char lost_;                                                    \
+    __asm__ volatile(BAREIO_CALL_(routine)                                  \
+                     : "=a"(*(result)), "=@ccc"(lost_)                      \
+                     : __VA_ARGS__                                          \
+                     : "r11", "memory");                                    \
+    return !lost_
+
+/* A routine without a result. */
+#define BAREIO_STATUS_NONE_(routine, ...)                                     \
+    unsigned char lost_;                                                    \
+    __asm__ volatile(BAREIO_CALL_(routine)                                  \
+                     : "=@ccc"(lost_)                                       \
+                     : __VA_ARGS__                                          \
+                     : "r11", "memory");                                    \
+    return !lost_
+
+static inline int bareio_startarg(int64_t index, intptr_t *text)
+{
+    BAREIO_STATUS_RAX_(__startarg, text, "D"(index));
+}
+
+static inline int bareio_readstr(char *buffer, uint64_t capacity, int64_t *count)
+{
+    BAREIO_STATUS_RAX_(__readstr, count, "D"(buffer), "S"(capacity));
+}
+
+static inline int bareio_writestr(const char *text, uint64_t length)
+{
+    BAREIO_STATUS_NONE_(__writestr, "D"(text), "S"(length));
+}
+
+static inline int bareio_argvint(int64_t index, int64_t *value)
+{
+    BAREIO_STATUS_RAX_(__argvint, value, "D"(index));
+}
+
+static inline int bareio_readint(int64_t *value)
+{
+    BAREIO_STATUS_RAX_(__readint, value, "i"(0));
+}
+
+static inline int bareio_writeint(int64_t value)
+{
+    BAREIO_STATUS_NONE_(__writeint, "D"(value));
+}
+
+static inline int bareio_writechr(uint64_t code)
+{
+    BAREIO_STATUS_NONE_(__writechr, "D"(code));
+}
+
+static inline int bareio_argvdec(int64_t index, double *value)
+{
+    register double result_ __asm__("xmm0");
+    unsigned char lost_;
+    __asm__ volatile(BAREIO_CALL_(__argvdec)
+                     : "=x"(result_), "=@ccc"(lost_)
+                     : "D"(index)
+                     : "r11", "memory");
+    *value = result_;
+    return !lost_;
+}
+
+static inline int bareio_readdec(double *value)
+{
+    register double result_ __asm__("xmm0");
+    unsigned char lost_;
+    __asm__ volatile(BAREIO_CALL_(__readdec)
+                     : "=x"(result_), "=@ccc"(lost_)
+                     :
+                     : "r11", "memory");
+    *value = result_;
+    return !lost_;
+}
+
+static inline int bareio_writedec(double value)
+{
+    register double value_ __asm__("xmm0") = value;
+    unsigned char lost_;
+    __asm__ volatile(BAREIO_CALL_(__writedec)
+                     : "=@ccc"(lost_)
+                     : "x"(value_)
+                     : "r11", "memory");
+    return !lost_;
+}
+
+#undef BAREIO_STATUS_RAX_
+#undef BAREIO_STATUS_NONE_
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,48 @@
+; summax: reads integers, a line each, until end of input, and writes
+; their sum and their maximum. A read that took no input at all sets the
+; carry flag, so a line "0" is a number like any other. Exits with 1 when
+; its output could not be written. Needs startup.o and integer.o.
+;
+;   nasm -f elf64 $(pkg-config --cflags bareio) summax.asm
+;   ld -o summax summax.o $(pkg-config --libs bareio)
+;   printf '3\n0\n12\n5\n' | ./summax       # sum 20, max 12
+
+%include "bareio.inc"
+
+        section .text
+        global  _start
+_start: lea     rdi, [rel main]
+        call    __start
+
+main:   xor     ebx, ebx                ; the sum
+        mov     rbp, 1 << 63            ; the maximum so far: the least value
+        xor     r12d, r12d              ; how many numbers
+.next:  call    __readint               ; rax = the line's value
+        jc      .done                   ; CF: no input at all, the end
+        add     rbx, rax
+        inc     r12
+        cmp     rax, rbp
+        cmovg   rbp, rax
+        jmp     .next
+.done:  test    r12, r12
+        cmovz   rbp, r12                ; no numbers: the maximum is 0
+        lea     rdi, [rel sum_text]
+        xor     esi, esi
+        call    __writestr
+        mov     rdi, rbx
+        call    __writeint
+        lea     rdi, [rel max_text]
+        call    __writestr
+        mov     rdi, rbp
+        call    __writeint
+        mov     edi, 10
+        call    __writechr              ; CF: the newline was lost
+        sbb     eax, eax                ; (and so, most likely, all of it)
+        neg     eax                     ; exit status 1 then, else 0
+        ret
+
+        section .rodata
+sum_text: db    "sum ", 0
+max_text: db    ", max ", 0
+
+        section .note.GNU-stack noalloc noexec nowrite progbits
