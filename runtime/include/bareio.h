@@ -49,8 +49,9 @@ int64_t __readstr(char *buffer, uint64_t capacity);
 /* Writes length bytes of text to standard output, or, for length 0, the
    bytes before its zero byte (nothing for a null text). Continues short
    writes, retries writes interrupted by a signal and waits in poll while a
-   non-blocking output is full; other errors end it silently. Keeps every
-   register but r11. */
+   non-blocking output is full; other errors, and a blocking output's
+   time-out, end it (bareio_writestr returns 0). Keeps every register but
+   r11. */
 void __writestr(const char *text, uint64_t length);
 
 /* ---- integer.o ---------------------------------------------------------- */
