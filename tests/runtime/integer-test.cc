@@ -222,7 +222,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Contract, ArgvintChangesOnlyRax)
 {
     for (int64_t index : {-1, 0})
-        EXPECT_EQ(support::check_both_alignments(Contract(__argvint).args(index).may_change({RAX})), "");
+        EXPECT_EQ(support::check_both_alignments(Contract(__argvint).args(index).may_change({RAX}).carry(index >= 0)),
+                  "");
 }
 
 TEST(Contract, ReadintChangesOnlyRaxAndR11)
@@ -234,7 +235,7 @@ TEST(Contract, ReadintChangesOnlyRaxAndR11)
         for (bool misaligned : {false, true}) {
             support::StdinFeed feed("-9223372036854775808\n1\n", how);
             const auto outcome =
-                support::check_contract(Contract(__readint).may_change({RAX, R11}), misaligned);
+                support::check_contract(Contract(__readint).may_change({RAX, R11}).carry(false), misaligned);
             EXPECT_EQ(outcome.violations, "");
             EXPECT_EQ(outcome.out.gpr[support::RAX], uint64_t{1} << 63);
         }
@@ -249,7 +250,7 @@ TEST(Contract, ReadintAfterAFailingPollChangesOnlyRaxAndR11)
         support::Outcome outcome;
         {
             support::NoDescriptorsAllowed limit;
-            outcome = support::check_contract(Contract(__readint).may_change({RAX, R11}), misaligned);
+            outcome = support::check_contract(Contract(__readint).may_change({RAX, R11}).carry(true), misaligned);
         }
         close(ends.writer);
         EXPECT_EQ(outcome.violations, "");
@@ -275,7 +276,8 @@ TEST(Contract, WriteintAndWritechrChangeOnlyR11)
         for (bool misaligned : {false, true}) {
             support::StdoutCapture capture;
             const auto outcome =
-                support::check_contract(Contract(call.routine).args(call.argument).may_change({R11}), misaligned);
+                support::check_contract(Contract(call.routine).args(call.argument).may_change({R11}).carry(false),
+                                        misaligned);
             EXPECT_EQ(capture.text(), call.written);
             EXPECT_EQ(outcome.violations, "") << call.written;
         }

@@ -78,7 +78,7 @@ int main_three_arguments()
         return 4;
     // The contract of the started path: only rax may change.
     for (int64_t index : {-1, 0, 1, 2})
-        if (!support::check_both_alignments(Contract(__startarg).args(index).may_change({RAX})).empty())
+        if (!support::check_both_alignments(Contract(__startarg).args(index).may_change({RAX}).carry(index >= 2)).empty())
             return 5;
     return 42;
 }
@@ -203,7 +203,8 @@ TEST(Writestr, AWriteErrorEndsTheCallQuietly)
 {
     support::StdoutClosed closed;
     for (uint64_t length : {0, 4})
-        EXPECT_EQ(support::check_both_alignments(Contract(__writestr).args("lost", length).may_change({R11})), "");
+        EXPECT_EQ(support::check_both_alignments(Contract(__writestr).args("lost", length).may_change({R11}).carry(true)),
+                  "");
 }
 
 TEST(Writestr, NullTextOfLengthZeroWritesNothing)
@@ -238,7 +239,8 @@ TEST(Writestr, EveryByteArrivesInterruptedOrNonBlocking)
 TEST(Contract, StartargChangesOnlyRax)
 {
     for (int64_t index : {-1, 0, 5})
-        EXPECT_EQ(support::check_both_alignments(Contract(__startarg).args(index).may_change({RAX})), "");
+        EXPECT_EQ(support::check_both_alignments(Contract(__startarg).args(index).may_change({RAX}).carry(index >= 0)),
+                  "");
 }
 
 TEST(Contract, ReadstrChangesOnlyRaxAndR11)
@@ -247,7 +249,7 @@ TEST(Contract, ReadstrChangesOnlyRaxAndR11)
     for (bool misaligned : {false, true}) {
         support::StdinFeed feed("hello\n");
         const auto outcome =
-            support::check_contract(Contract(__readstr).args(buffer, 20).may_change({RAX, R11}), misaligned);
+            support::check_contract(Contract(__readstr).args(buffer, 20).may_change({RAX, R11}).carry(false), misaligned);
         EXPECT_EQ(outcome.violations, "");
         EXPECT_EQ(outcome.out.gpr[support::RAX], 5u);
     }
@@ -260,7 +262,7 @@ TEST(Contract, WritestrChangesOnlyR11)
         for (bool misaligned : {false, true}) {
             support::StdoutCapture capture;
             const auto outcome =
-                support::check_contract(Contract(__writestr).args(text, length).may_change({R11}), misaligned);
+                support::check_contract(Contract(__writestr).args(text, length).may_change({R11}).carry(false), misaligned);
             EXPECT_EQ(capture.text(), length ? "hel" : "hello");
             EXPECT_EQ(outcome.violations, "");
         }
@@ -270,7 +272,7 @@ TEST(Contract, WritestrChangesOnlyR11)
         for (bool misaligned : {false, true}) {
             support::StdoutDrain drain(true);
             const auto outcome =
-                support::check_contract(Contract(__writestr).args(bytes).may_change({R11}), misaligned);
+                support::check_contract(Contract(__writestr).args(bytes).may_change({R11}).carry(false), misaligned);
             EXPECT_EQ(drain.text().size(), bytes ? large.size() : 0);
             EXPECT_EQ(outcome.violations, "");
         }
@@ -287,7 +289,7 @@ TEST(Contract, WritestrAfterAFailingPollChangesOnlyR11)
         {
             support::NoDescriptorsAllowed limit;
             outcome = support::check_contract(
-                Contract(__writestr).args(large.c_str(), large.size()).may_change({R11}), misaligned);
+                Contract(__writestr).args(large.c_str(), large.size()).may_change({R11}).carry(true), misaligned);
         }
         EXPECT_LT(drain.text().size(), large.size());
         EXPECT_EQ(outcome.violations, "");
