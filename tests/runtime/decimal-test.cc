@@ -93,8 +93,11 @@ TEST(Argvdec, ConvertsEveryTextAsAnArgument)
 
 TEST(Argvdec, BeforeStartIsZero)
 {
-    for (int64_t index : {-1, 0, 3})
-        EXPECT_EQ(to_bits(__argvdec(index)), 0u) << index;
+    for (int64_t index : {-1, 0, 3}) {
+        double value = -1;
+        EXPECT_EQ(bareio_argvdec(index, &value), index < 0) << index;  // CF: no argument
+        EXPECT_EQ(to_bits(value), 0u) << index;
+    }
 }
 
 // Random decimal texts of every shape that fits one read, against the model.
@@ -130,16 +133,28 @@ TEST(Readdec, MatchesTheModelAround2To53)
 
 TEST(Readdec, LinesEndsAndErrors)
 {
-    // A line a call from anything: the terminal's ^D, then end of input.
-    for (Input how : {Input::Terminal, Input::File, Input::Pipe, Input::InterruptedPipe, Input::NonBlockingPipe}) {
-        support::StdinFeed feed(how == Input::Terminal ? "2.75\n-0.5\n\x04" : "2.75\n-0.5\n", how);
-        EXPECT_EQ(__readdec(), 2.75);
-        EXPECT_EQ(__readdec(), -0.5);
-        EXPECT_EQ(to_bits(__readdec()), 0u);
+    // A line a call from anything: the terminal's ^D, then end of input
+    // (CF set); a last line without its newline is a line (CF clear).
+    const auto read = [](double want, bool taken) {
+        double value = -1;
+        EXPECT_EQ(bareio_readdec(&value), taken) << want;
+        EXPECT_EQ(to_bits(value), to_bits(want));
+    };
+    for (Input how : {Input::Terminal, Input::File, Input::Pipe, Input::InterruptedPipe, Input::NonBlockingPipe,
+                      Input::StreamSocket}) {
+        support::StdinFeed feed(how == Input::Terminal ? "2.75\n-0.5\n\x04" : "2.75\n-0.5", how);
+        read(2.75, true);
+        read(-0.5, true);
+        read(0.0, false);
     }
     for (Input failing : {Input::Closed, Input::Directory}) {
         support::StdinFeed feed("", failing);
-        EXPECT_EQ(to_bits(__readdec()), 0u);
+        read(0.0, false);
+    }
+    {
+        support::StdinFeed feed("1.5|", Input::PacketSocket);  // a message, then end of input
+        read(1.5, true);
+        read(0.0, false);
     }
     EXPECT_EQ(read_one("1.25\r\n"), 1.25);  // the carriage return ends the number
     // An empty line reads 0.0; the line after it is read next.

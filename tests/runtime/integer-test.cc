@@ -8,6 +8,8 @@
 
 #include <bareio.h>
 
+#include <cstring>
+
 #include <algorithm>
 #include <cstdint>
 #include <gtest/gtest.h>
@@ -74,9 +76,11 @@ TEST(Argvint, ConvertsEveryTextAsAnArgument)
 
 TEST(Argvint, BeforeStartCountsNothingAndConvertsNothing)
 {
-    EXPECT_EQ(__argvint(-1), 0);
-    EXPECT_EQ(__argvint(0), 0);
-    EXPECT_EQ(__argvint(7), 0);
+    for (int64_t index : {-1, 0, 7}) {
+        int64_t value = -1;
+        EXPECT_EQ(bareio_argvint(index, &value), index < 0) << index;  // CF: no argument
+        EXPECT_EQ(value, 0) << index;
+    }
 }
 
 // ---- __readint: lines, ends and errors -------------------------------------
@@ -86,6 +90,7 @@ struct ReadCase {
     std::string input;
     Input how;
     std::vector<int64_t> values;  // one __readint after another
+    const char *carries;          // each read's CF: '1' when it took no input
     const char *rest = nullptr;   // then what one __readstr finds, if given
 };
 
@@ -97,8 +102,12 @@ TEST_P(ReadintSequence, ReadsEachValue)
 {
     const auto &c = GetParam();
     support::StdinFeed feed(c.input, c.how);
-    for (std::size_t i = 0; i < c.values.size(); ++i)
-        EXPECT_EQ(__readint(), c.values[i]) << "read " << i;
+    ASSERT_EQ(std::strlen(c.carries), c.values.size());
+    for (std::size_t i = 0; i < c.values.size(); ++i) {
+        int64_t value = -1;
+        EXPECT_EQ(bareio_readint(&value), c.carries[i] == '0') << "read " << i;
+        EXPECT_EQ(value, c.values[i]) << "read " << i;
+    }
     if (c.how == Input::InterruptedPipe) {
         EXPECT_GT(feed.interruptions(), 0);
     }
@@ -111,31 +120,33 @@ TEST_P(ReadintSequence, ReadsEachValue)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReadintSequence,
-    testing::Values(ReadCase{"terminal_line", "42\n", Input::Terminal, {42}},
-                    ReadCase{"terminal_lines", "42\n-7\n\x04", Input::Terminal, {42, -7, 0}},
-                    ReadCase{"crlf", "42\r\n", Input::File, {42, 0}},
-                    ReadCase{"end_of_input", "", Input::File, {0, 0}},
+    testing::Values(ReadCase{"terminal_line", "42\n", Input::Terminal, {42}, "0"},
+                    ReadCase{"terminal_lines", "42\n-7\n\x04", Input::Terminal, {42, -7, 0}, "001"},
+                    ReadCase{"crlf", "42\r\n", Input::File, {42, 0}, "01"},
+                    ReadCase{"end_of_input", "", Input::File, {0, 0}, "11"},
                     // 20 digits are converted (and wrap); the other 5 wait.
                     ReadCase{"twenty_five_digits", "1234567890123456789012345\n", Input::Pipe,
-                             {static_cast<int64_t>(12345678901234567890ull), 12345, 0}},
-                    ReadCase{"closed", "", Input::Closed, {0, 0}},
-                    ReadCase{"directory", "", Input::Directory, {0, 0}},
+                             {static_cast<int64_t>(12345678901234567890ull), 12345, 0}, "001"},
+                    ReadCase{"closed", "", Input::Closed, {0, 0}, "11"},
+                    ReadCase{"directory", "", Input::Directory, {0, 0}, "11"},
                     // A line a call from anything; what follows stays in the input.
-                    ReadCase{"file_lines", "6\n7\n", Input::File, {6, 7, 0}},
-                    ReadCase{"pipe_lines", "6\n7\n", Input::Pipe, {6, 7, 0}},
-                    ReadCase{"empty_line", "\n5", Input::Pipe, {0, 5, 0}},
+                    ReadCase{"file_lines", "6\n7\n", Input::File, {6, 7, 0}, "001"},
+                    ReadCase{"pipe_lines", "6\n7\n", Input::Pipe, {6, 7, 0}, "001"},
+                    ReadCase{"empty_line", "\n5", Input::Pipe, {0, 5, 0}, "001"},
                     ReadCase{"twenty_four_digits_then_a_line", "123456789012345678901234\n5\n", Input::File,
-                             {static_cast<int64_t>(12345678901234567890ull), 1234, 5, 0}},
-                    ReadCase{"then_readstr_from_a_file", "6\nrest\n", Input::File, {6}, "rest"},
-                    ReadCase{"then_readstr_from_a_pipe", "-6\r\nrest", Input::Pipe, {-6}, "rest"},
-                    ReadCase{"slow_pipe_interrupted", "6\n7\n", Input::InterruptedPipe, {6, 7, 0}},
-                    ReadCase{"non_blocking_slow", "6\n7\n", Input::NonBlockingPipe, {6, 7, 0}},
+                             {static_cast<int64_t>(12345678901234567890ull), 1234, 5, 0}, "0001"},
+                    ReadCase{"then_readstr_from_a_file", "6\nrest\n", Input::File, {6}, "0", "rest"},
+                    ReadCase{"then_readstr_from_a_pipe", "-6\r\nrest", Input::Pipe, {-6}, "0", "rest"},
+                    ReadCase{"slow_pipe_interrupted", "6\n7\n", Input::InterruptedPipe, {6, 7, 0}, "001"},
+                    ReadCase{"non_blocking_slow", "6\n7\n", Input::NonBlockingPipe, {6, 7, 0}, "001"},
                     // A stream socket as a pipe; from a socket of messages, one
                     // a call, its first line, the rest of it gone with it.
-                    ReadCase{"stream_socket", "6\n7\nrest", Input::StreamSocket, {6, 7}, "rest"},
+                    ReadCase{"stream_socket", "6\n7\nrest", Input::StreamSocket, {6, 7}, "00", "rest"},
                     ReadCase{"packets", "11\n22\n|33\n|123456789012345678901234|44", Input::PacketSocket,
-                             {11, 33, static_cast<int64_t>(12345678901234567890ull), 44, 0}},
-                    ReadCase{"datagrams", "7|1\n2\n||5", Input::DatagramSocket, {7, 1, 0, 5}}),
+                             {11, 33, static_cast<int64_t>(12345678901234567890ull), 44, 0}, "00001"},
+                    ReadCase{"partial_last_line", "5", Input::File, {5, 0}, "01"},
+                    ReadCase{"stream_socket_end", "", Input::StreamSocket, {0, 0}, "11"},
+                    ReadCase{"datagrams", "7|1\n2\n||5", Input::DatagramSocket, {7, 1, 0, 5}, "0010"}),
     support::by_name);
 
 TEST(Readint, GoesOnNormallyAfterAReadError)

@@ -34,8 +34,11 @@ using support::run;
 
 TEST(Startarg, BeforeStartThereAreNoArguments)
 {
-    for (int64_t index : {int64_t{-1}, int64_t{-2}, INT64_MIN, int64_t{0}, int64_t{1}, INT64_MAX})
-        EXPECT_EQ(__startarg(index), 0) << "index " << index;
+    for (int64_t index : {int64_t{-1}, int64_t{-2}, INT64_MIN, int64_t{0}, int64_t{1}, INT64_MAX}) {
+        intptr_t text = -1;
+        EXPECT_EQ(bareio_startarg(index, &text), index < 0) << "index " << index;  // CF: no argument
+        EXPECT_EQ(text, 0) << "index " << index;
+    }
 }
 
 // ---- __start and __startarg on a hand-made start-up block -------------------
@@ -76,6 +79,10 @@ int main_three_arguments()
         return 3;
     if (__startarg(2) != 0 || __startarg(3) != 0 || __startarg(INT64_MAX) != 0)
         return 4;
+    // The carry: clear for the count and a present argument, set past them.
+    intptr_t text;
+    if (!bareio_startarg(-1, &text) || !bareio_startarg(1, &text) || bareio_startarg(2, &text))
+        return 6;
     // The contract of the started path: only rax may change.
     for (int64_t index : {-1, 0, 1, 2})
         if (!support::check_both_alignments(Contract(__startarg).args(index).may_change({RAX}).carry(index >= 2)).empty())
@@ -104,6 +111,7 @@ struct ReadCase {
     uint64_t capacity;
     std::vector<int64_t> counts;     // one read after another
     std::vector<std::string> texts;  // the counted bytes of each read
+    const char *carries;             // each read's CF: '1' when it took no byte
 };
 
 void PrintTo(const ReadCase &c, std::ostream *os) { *os << c.name; }
@@ -117,7 +125,8 @@ TEST_P(Readstr, CountsEachRead)
     for (std::size_t i = 0; i < c.counts.size(); ++i) {
         char buffer[64];
         std::memset(buffer, 0xAA, sizeof buffer);
-        const int64_t n = __readstr(buffer, c.capacity);
+        int64_t n = 0;
+        EXPECT_EQ(bareio_readstr(buffer, c.capacity, &n), c.carries[i] == '0') << "read " << i;
         ASSERT_EQ(n, c.counts[i]) << "read " << i;
         if (n > 0) {
             EXPECT_EQ(std::string(buffer, n), c.texts[i]) << "read " << i;
@@ -131,19 +140,19 @@ const std::string digits25 = "1234567890123456789012345";
 INSTANTIATE_TEST_SUITE_P(
     Cases, Readstr,
     testing::Values(
-        ReadCase{"terminal_line", "hello\n", Input::Terminal, 20, {5}, {"hello"}},
-        ReadCase{"terminal_one_line_a_read", "12\n34\n\x04", Input::Terminal, 20, {2, 2, 0}, {"12", "34", ""}},
-        ReadCase{"no_newline_then_end", "hello", Input::File, 20, {5, 0}, {"hello", ""}},
-        ReadCase{"end_of_input", "", Input::File, 20, {0, 0}, {"", ""}},
-        ReadCase{"carriage_return_kept", "12\r\n", Input::File, 20, {3}, {"12\r"}},
+        ReadCase{"terminal_line", "hello\n", Input::Terminal, 20, {5}, {"hello"}, "0"},
+        ReadCase{"terminal_one_line_a_read", "12\n34\n\x04", Input::Terminal, 20, {2, 2, 0}, {"12", "34", ""}, "001"},
+        ReadCase{"no_newline_then_end", "hello", Input::File, 20, {5, 0}, {"hello", ""}, "01"},
+        ReadCase{"end_of_input", "", Input::File, 20, {0, 0}, {"", ""}, "11"},
+        ReadCase{"carriage_return_kept", "12\r\n", Input::File, 20, {3}, {"12\r"}, "0"},
         ReadCase{"capacity_then_rest", digits25, Input::Pipe, 20, {20, 5, 0},
-                 {digits25.substr(0, 20), digits25.substr(20), ""}},
-        ReadCase{"two_lines_one_read", "12\n34\n", Input::Pipe, 20, {5, 0}, {"12\n34", ""}},
-        ReadCase{"lone_newline", "\n", Input::File, 20, {0, 0}, {"", ""}},
-        ReadCase{"newline_only_at_the_end_counts", "a\nb", Input::File, 20, {3}, {"a\nb"}},
-        ReadCase{"capacity_zero", "abc", Input::File, 0, {0}, {""}},
-        ReadCase{"closed", "", Input::Closed, 20, {-EBADF}, {""}},
-        ReadCase{"directory", "", Input::Directory, 20, {-EISDIR}, {""}}),
+                 {digits25.substr(0, 20), digits25.substr(20), ""}, "001"},
+        ReadCase{"two_lines_one_read", "12\n34\n", Input::Pipe, 20, {5, 0}, {"12\n34", ""}, "01"},
+        ReadCase{"lone_newline", "\n", Input::File, 20, {0, 0}, {"", ""}, "01"},
+        ReadCase{"newline_only_at_the_end_counts", "a\nb", Input::File, 20, {3}, {"a\nb"}, "0"},
+        ReadCase{"capacity_zero", "abc", Input::File, 0, {0}, {""}, "1"},
+        ReadCase{"closed", "", Input::Closed, 20, {-EBADF}, {""}, "1"},
+        ReadCase{"directory", "", Input::Directory, 20, {-EISDIR}, {""}, "1"}),
     support::by_name);
 
 TEST(Readstr, LeavesTheNewlineInTheBuffer)
