@@ -302,6 +302,33 @@ TEST(Writedec, HugeValuesMatchExactPrinting)
     expect_model_agrees(values);
 }
 
+// Every writer clears CF when every byte arrived and sets it when one was
+// lost: to /dev/full (ENOSPC) and to a closed descriptor (EBADF). Both of
+// __writedec's writes are lost there, its huge path's too.
+TEST(Writers, CarryReportsLostOutput)
+{
+    const std::vector<std::pair<const char *, int (*)()>> writers = {
+        {"writestr", [] { return bareio_writestr("abc", 0); }},
+        {"writeint", [] { return bareio_writeint(-12345); }},
+        {"writechr", [] { return bareio_writechr('A'); }},
+        {"writedec", [] { return bareio_writedec(2.5); }},
+        {"writedec_huge", [] { return bareio_writedec(1e300); }},
+    };
+    for (const auto &[name, write] : writers) {
+        {
+            support::StdoutCapture capture;
+            EXPECT_EQ(write(), 1) << name;
+            EXPECT_NE(capture.text(), "") << name;
+        }
+        {
+            support::StdoutDiscarded full("/dev/full");
+            EXPECT_EQ(write(), 0) << name << " to /dev/full";
+        }
+        support::StdoutClosed closed;
+        EXPECT_EQ(write(), 0) << name << " closed";
+    }
+}
+
 // ---- register contract -----------------------------------------------------
 
 TEST(Contract, ArgvdecChangesOnlyXmm0)

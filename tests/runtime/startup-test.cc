@@ -182,7 +182,7 @@ TEST_P(Writestr, WritesTheRightBytes)
 {
     const auto &c = GetParam();
     support::StdoutCapture capture;
-    __writestr(c.text.c_str(), c.length);
+    EXPECT_TRUE(bareio_writestr(c.text.c_str(), c.length)) << "CF set";
     EXPECT_EQ(capture.text(), c.written);
 }
 
