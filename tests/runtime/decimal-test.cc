@@ -9,6 +9,7 @@
 
 #include <bareio.h>
 
+#include <cfenv>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -16,7 +17,12 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
+#include <xmmintrin.h>
+
+extern "C" void bareio_adopt(uint64_t *block);
 
 namespace {
 
@@ -35,6 +41,14 @@ std::string written(double value)
     __writedec(value);
     return capture.text();
 }
+
+const int rounding_modes[] = {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO};
+
+// The rounding mode while it lives; then round to nearest again.
+struct Rounding {
+    explicit Rounding(int mode) { std::fesetround(mode); }
+    ~Rounding() { std::fesetround(FE_TONEAREST); }
+};
 
 double read_one(const std::string &text)
 {
@@ -105,7 +119,8 @@ TEST(Readdec, MatchesTheModelOnRandomTexts)
 {
     std::mt19937_64 random(7);
     const char alphabet[] = "0123456789";
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < 4 * 3000; ++i) {
+        const Rounding mode(rounding_modes[i % 4]);  // the caller's mode, for both
         std::string text = random() % 4 ? "" : "-";
         for (int n = random() % 19; n > 0; --n)
             text += alphabet[random() % 10];
@@ -220,26 +235,37 @@ TEST(Writedec, LargestDoubleHasItsExactDigits)
     EXPECT_EQ(written(-DBL_MAX), "-" + text);
 }
 
-// Writes every value, a space after each, in one capture, and compares the
-// whole against the model.
+// Writes every value, a space after each, in one capture, under each
+// rounding mode, and compares the whole against the model under round to
+// nearest; the MXCSR must be the same after each call as before.
 void expect_model_agrees(const std::vector<double> &values)
 {
-    support::StdoutCapture capture;
     std::string expected;
-    for (double value : values) {
-        __writedec(value);
-        __writestr(" ", 1);
+    for (double value : values)
         expected += model::writedec(value) + " ";
+    for (int mode : rounding_modes) {
+        support::StdoutCapture capture;
+        int changed = 0;
+        {
+            const Rounding rounding(mode);
+            for (double value : values) {
+                const unsigned before = _mm_getcsr();
+                __writedec(value);
+                changed += _mm_getcsr() != before;
+                __writestr(" ", 1);
+            }
+        }
+        EXPECT_EQ(changed, 0) << "calls that changed the MXCSR, mode " << mode;
+        const std::string text = capture.text();
+        if (text == expected)
+            continue;
+        std::size_t at = 0;
+        while (at < text.size() && at < expected.size() && text[at] == expected[at])
+            ++at;
+        const std::size_t from = expected.rfind(' ', at) == std::string::npos ? 0 : expected.rfind(' ', at);
+        ADD_FAILURE() << "mode " << mode << ": first difference near: got [" << text.substr(from, 40)
+                      << "] want [" << expected.substr(from, 40) << "]";
     }
-    const std::string text = capture.text();
-    if (text == expected)
-        return;
-    std::size_t at = 0;
-    while (at < text.size() && at < expected.size() && text[at] == expected[at])
-        ++at;
-    const std::size_t from = expected.rfind(' ', at) == std::string::npos ? 0 : expected.rfind(' ', at);
-    ADD_FAILURE() << "first difference near: got [" << text.substr(from, 40) << "] want ["
-                  << expected.substr(from, 40) << "]";
 }
 
 // Random bit patterns across every exponent below 2^63, both signs.
@@ -300,6 +326,46 @@ TEST(Writedec, HugeValuesMatchExactPrinting)
         values.push_back(from_bits((random() & 0x800FFFFFFFFFFFFFull) | (exponent << 52)));
     }
     expect_model_agrees(values);
+}
+
+// Where other modes went wrong: a colon for a digit, 2^53 and 10^15 off.
+TEST(Writedec, RoundsToNearestWhateverTheCallerSet)
+{
+    expect_model_agrees({0.99999949999999982, 0x1p53, 1e15, 1e300, 0.9416295, 2.0000004});
+    const Rounding upward(FE_UPWARD);
+    EXPECT_EQ(written(0x1p53), "9007199254740992.0");
+    EXPECT_EQ(written(1e15), "1000000000000000.0");
+}
+
+// With every exception unmasked, in a child that has adopted a start-up
+// block holding "0.1": no decimal routine traps, and each leaves the MXCSR
+// as it found it, sticky flags included.
+TEST(Decimal, CallersTrapsNeverFireInside)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        alignas(16) static uint64_t frame[8] = {};
+        uint64_t *block = frame + 2;  // 16 writable bytes below it
+        block[0] = 2;
+        block[1] = reinterpret_cast<uint64_t>("program");
+        block[2] = reinterpret_cast<uint64_t>("0.1");
+        bareio_adopt(block);
+        support::StdoutDiscarded discarded;
+        support::StdinFeed feed("0.1\n");
+        feenableexcept(FE_INEXACT | FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW | FE_UNDERFLOW);
+        const unsigned csr = _mm_getcsr();
+        __writedec(0.1);
+        int findings = _mm_getcsr() != csr;
+        findings |= (to_bits(__readdec()) != to_bits(0.1)) << 1;
+        findings |= (_mm_getcsr() != csr) << 2;
+        findings |= (to_bits(__argvdec(0)) != to_bits(0.1)) << 3;
+        findings |= (_mm_getcsr() != csr) << 4;
+        _exit(findings);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "findings (bits: MXCSR changed, wrong value, ...)";
 }
 
 // Every writer clears CF when every byte arrived and sets it when one was
