@@ -11,7 +11,10 @@
 #include <cstring>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -157,6 +160,25 @@ TEST(Readint, GoesOnNormallyAfterAReadError)
     }
     support::StdinFeed feed("17\n");
     EXPECT_EQ(__readint(), 17);
+}
+
+// A blocking socket's SO_RCVTIMEO ends the wait: with nothing sent, no
+// input (CF set); with a partial line sent, that line (CF clear).
+TEST(Readint, ASocketsTimeOutEndsTheWait)
+{
+    for (const std::string sent : {"", "12"}) {
+        const auto ends = support::open_input(Input::StreamSocket);
+        ASSERT_EQ(write(ends.writer, sent.data(), sent.size()), ssize_t(sent.size()));
+        const timeval limit{0, 200000};
+        setsockopt(ends.reader, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        support::Swap input(0, ends.reader);
+        const auto start = std::chrono::steady_clock::now();
+        int64_t value = -1;
+        EXPECT_EQ(bareio_readint(&value), !sent.empty()) << "sent " << sent;
+        EXPECT_EQ(value, sent.empty() ? 0 : 12);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "sent " << sent;
+        close(ends.writer);
+    }
 }
 
 // ---- __writeint ------------------------------------------------------------
@@ -329,6 +351,122 @@ TEST(EndToEnd, ReadintAtATerminalAndFromAPipe)
     // Waiting on an empty non-blocking pipe when poll cannot work: 0 at once.
     support::Process starved({"/usr/bin/prlimit", "--nofile=0", PROBE, "readint", "1"}, Input::NonBlockingPipe);
     EXPECT_TRUE(starved.expect("0\n", support::Millis(5000))) << starved.out();
+}
+
+// Faults the kernel will not make by itself, injected by strace: an lseek
+// that answers on a pipe, a getsockopt refused on a socket of messages or
+// a stream; and the system calls of one __readint of "12345\n".
+struct StraceCase {
+    const char *name;
+    std::vector<std::string> options;
+    Input how;
+    std::vector<std::string> sent;  // a message each (the file's bytes)
+    std::string out;
+    std::size_t most_calls = 0;  // if given, at most this many calls traced
+};
+
+void PrintTo(const StraceCase &c, std::ostream *os) { *os << c.name; }
+
+class Strace : public testing::TestWithParam<StraceCase> {};
+
+TEST_P(Strace, ReadsEveryValue)
+{
+    const auto &c = GetParam();
+    if (!support::on_path("strace"))
+        GTEST_SKIP() << "strace is not in PATH: the injected faults are left untried";
+    std::vector<std::string> argv = {"strace", "-f", "-qq"};
+    argv.insert(argv.end(), c.options.begin(), c.options.end());
+    argv.insert(argv.end(), {PROBE, "readint", std::to_string(std::count(c.out.begin(), c.out.end(), '\n'))});
+    support::Process probe(argv, c.how, c.how == Input::File ? c.sent[0] : "");
+    if (c.how != Input::File)
+        for (const auto &message : c.sent)
+            probe.send(message);
+    const auto result = probe.finish(support::Millis(10000));
+    EXPECT_EQ(result.out, c.out);
+    if (c.most_calls) {
+        const auto calls = std::count(result.err.begin(), result.err.end(), '\n');
+        EXPECT_LE(calls, c.most_calls) << result.err;
+    }
+}
+
+const std::vector<std::string> quiet = {"-o", "/dev/null"};
+const std::vector<std::string> reads = {"-e", "trace=!execve,write,exit,exit_group"};
+const auto with = [](std::vector<std::string> options, const char *fault) {
+    options.insert(options.end(), {"-e", fault});
+    return options;
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, Strace,
+    testing::Values(StraceCase{"lseek_answers_on_a_pipe", with(quiet, "inject=lseek:retval=0"), Input::Pipe,
+                               {"11\n22\n33\n"}, "11\n22\n33\n"},
+                    StraceCase{"getsockopt_refused_packets", with(quiet, "inject=getsockopt:error=EPERM"),
+                               Input::PacketSocket, {"1\n", "2\n", "3\n"}, "1\n2\n3\n"},
+                    StraceCase{"getsockopt_refused_stream", with(quiet, "inject=getsockopt:error=EPERM"),
+                               Input::StreamSocket, {"1\n2", "\n3\n"}, "1\n2\n3\n"},
+                    StraceCase{"calls_from_a_file", reads, Input::File, {"12345\n"}, "12345\n", 3},
+                    StraceCase{"calls_from_a_pipe", reads, Input::Pipe, {"12345\n"}, "12345\n", 8}),
+    support::by_name);
+
+// summax, in NASM and in C through bareio.h's status functions (by gcc and
+// clang, -O0 and -O2, with and without -mno-red-zone, each marked for CET
+// and linked with ld -z cet-report=error): sums until end of input, stops
+// at a terminal's ^D, and exits with 1 when its output is lost.
+std::vector<std::string> summax_programs()
+{
+    std::vector<std::string> programs = {EXAMPLES "/summax_c"};
+#ifdef HAVE_NASM
+    programs.push_back(EXAMPLES "/summax");
+#endif
+    const std::string work = testing::TempDir() + "summax-" + std::to_string(getpid());
+    for (const char *cc : {"gcc", "clang"})
+        for (const char *level : {"-O0", "-O2"})
+            for (bool red_zone : {false, true}) {
+                if (!support::on_path(cc))
+                    continue;
+                const std::string out = work + "-" + cc + level + (red_zone ? "-red-zone" : "");
+                std::vector<std::string> compile = {cc, "-c", level, "-g", "-ffreestanding", "-fno-stack-protector",
+                                                    "-fcf-protection=full", "-I", STAGE "/include",
+                                                    EXAMPLE_SOURCES "/summax.c", "-o", out + ".o"};
+                if (!red_zone)
+                    compile.insert(compile.end(), {"-mno-red-zone", "-DBAREIO_NO_RED_ZONE"});
+                const auto built = run(compile);
+                const auto linked = run({"ld", "-z", "cet-report=error", "-o", out, out + ".o",
+                                         STAGE "/lib/bareio/startup.o", STAGE "/lib/bareio/integer.o",
+                                         STAGE "/lib/bareio/decimal.o"});
+                EXPECT_EQ(built.status + linked.status, 0) << out << built.err << linked.err;
+                EXPECT_NE(run({"readelf", "-n", out}).out.find("x86 feature: IBT, SHSTK"), std::string::npos)
+                    << out << " lost its CET marking";
+                programs.push_back(out);
+            }
+    return programs;
+}
+
+TEST(EndToEnd, SummaxStopsAtTheEndOfInputAndReportsLostOutput)
+{
+    for (const auto &program : summax_programs()) {
+        auto result = run({program}, "3\n0\n12\n5\n");
+        EXPECT_EQ(result.out, "sum 20, max 12\n") << program;
+        EXPECT_EQ(result.status, 0) << program;
+        support::Process terminal({program}, Input::Terminal, "3\n0\n\x04");
+        EXPECT_TRUE(terminal.expect("sum 3, max 3\n", support::Millis(5000))) << program << terminal.out();
+        const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+        support::Process lost({program}, Input::Pipe, "1\n", full);
+        close(full);
+        EXPECT_EQ(lost.finish(support::Millis(5000)).status, 1) << program;
+        // gdb backtraces through an inline call of the -O2 -mno-red-zone build.
+        if (program.size() > 6 && program.compare(program.size() - 6, 6, "gcc-O2") == 0 && support::on_path("gdb")) {
+            const int input = open((program + ".in").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+            ASSERT_EQ(write(input, "7\n", 2), 2);
+            close(input);
+            const auto gdb = run({"gdb", "-nx", "-batch", "-ex", "break __readint", "-ex", "run < " + program + ".in",
+                                  "-ex", "bt", program},
+                                 {}, Input::Pipe, support::Millis(60000));
+            std::size_t at = 0;
+            for (const char *frame : {"#0 ", "__readint", "summax_main", "__start"})
+                EXPECT_NE(at = gdb.out.find(frame, at), std::string::npos) << frame << " missing:\n" << gdb.out;
+        }
+    }
 }
 
 }  // namespace

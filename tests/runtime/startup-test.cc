@@ -12,10 +12,12 @@
 #include <bareio.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -221,6 +223,23 @@ TEST(Writestr, NullTextOfLengthZeroWritesNothing)
     support::StdoutCapture capture;
     __writestr(nullptr, 0);
     EXPECT_EQ(capture.text(), "");
+}
+
+// A blocking socket that nobody reads, with SO_SNDTIMEO of 0.2 s: the
+// time-out ends the call, and the bytes lost set CF.
+TEST(Writestr, ASocketsSendTimeOutEndsTheCall)
+{
+    const auto ends = support::open_input(Input::StreamSocket);
+    const timeval limit{0, 200000};
+    setsockopt(ends.writer, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    const std::string large(1 << 20, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    {
+        support::Swap output(1, ends.writer);
+        EXPECT_FALSE(bareio_writestr(large.data(), large.size()));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    close(ends.reader);
 }
 
 // 4 MiB into a pipe that a slow reader drains: blocking under a 1 ms timer
