@@ -353,16 +353,16 @@ TEST(EndToEnd, ReadintAtATerminalAndFromAPipe)
     EXPECT_TRUE(starved.expect("0\n", support::Millis(5000))) << starved.out();
 }
 
-// Faults the kernel will not make by itself, injected by strace: an lseek
-// that answers on a pipe, a getsockopt refused on a socket of messages or
-// a stream; and the system calls of one __readint of "12345\n".
+// Faults the kernel will not make by itself, injected by strace (an lseek
+// that answers on a pipe, a getsockopt refused), and the system calls of
+// one __readint of "12345\n" (besides execve, write and exit).
 struct StraceCase {
     const char *name;
-    std::vector<std::string> options;
+    const char *fault;  // or nullptr: count the calls
     Input how;
     std::vector<std::string> sent;  // a message each (the file's bytes)
     std::string out;
-    std::size_t most_calls = 0;  // if given, at most this many calls traced
+    long most_calls = 0;
 };
 
 void PrintTo(const StraceCase &c, std::ostream *os) { *os << c.name; }
@@ -374,77 +374,63 @@ TEST_P(Strace, ReadsEveryValue)
     const auto &c = GetParam();
     if (!support::on_path("strace"))
         GTEST_SKIP() << "strace is not in PATH: the injected faults are left untried";
-    std::vector<std::string> argv = {"strace", "-f", "-qq"};
-    argv.insert(argv.end(), c.options.begin(), c.options.end());
-    argv.insert(argv.end(), {PROBE, "readint", std::to_string(std::count(c.out.begin(), c.out.end(), '\n'))});
-    support::Process probe(argv, c.how, c.how == Input::File ? c.sent[0] : "");
-    if (c.how != Input::File)
-        for (const auto &message : c.sent)
+    const std::string reads = std::to_string(std::count(c.out.begin(), c.out.end(), '\n'));
+    support::Process probe(c.fault ? std::vector<std::string>{"strace", "-f", "-qq", "-o", "/dev/null", "-e", c.fault,
+                                                              PROBE, "readint", reads}
+                                   : std::vector<std::string>{"strace", "-f", "-qq", "-e",
+                                                              "trace=!execve,write,exit,exit_group", PROBE,
+                                                              "readint", reads},
+                           c.how, c.how == Input::File ? c.sent[0] : "");
+    for (const auto &message : c.sent)
+        if (c.how != Input::File)
             probe.send(message);
     const auto result = probe.finish(support::Millis(10000));
     EXPECT_EQ(result.out, c.out);
-    if (c.most_calls) {
-        const auto calls = std::count(result.err.begin(), result.err.end(), '\n');
-        EXPECT_LE(calls, c.most_calls) << result.err;
+    if (!c.fault) {
+        EXPECT_LE(std::count(result.err.begin(), result.err.end(), '\n'), c.most_calls) << result.err;
     }
 }
 
-const std::vector<std::string> quiet = {"-o", "/dev/null"};
-const std::vector<std::string> reads = {"-e", "trace=!execve,write,exit,exit_group"};
-const auto with = [](std::vector<std::string> options, const char *fault) {
-    options.insert(options.end(), {"-e", fault});
-    return options;
-};
-
 INSTANTIATE_TEST_SUITE_P(
     Faults, Strace,
-    testing::Values(StraceCase{"lseek_answers_on_a_pipe", with(quiet, "inject=lseek:retval=0"), Input::Pipe,
-                               {"11\n22\n33\n"}, "11\n22\n33\n"},
-                    StraceCase{"getsockopt_refused_packets", with(quiet, "inject=getsockopt:error=EPERM"),
-                               Input::PacketSocket, {"1\n", "2\n", "3\n"}, "1\n2\n3\n"},
-                    StraceCase{"getsockopt_refused_stream", with(quiet, "inject=getsockopt:error=EPERM"),
-                               Input::StreamSocket, {"1\n2", "\n3\n"}, "1\n2\n3\n"},
-                    StraceCase{"calls_from_a_file", reads, Input::File, {"12345\n"}, "12345\n", 3},
-                    StraceCase{"calls_from_a_pipe", reads, Input::Pipe, {"12345\n"}, "12345\n", 8}),
+    testing::Values(StraceCase{"lseek_answers_on_a_pipe", "inject=lseek:retval=0", Input::Pipe, {"11\n22\n33\n"},
+                               "11\n22\n33\n"},
+                    StraceCase{"getsockopt_refused_packets", "inject=getsockopt:error=EPERM", Input::PacketSocket,
+                               {"1\n", "2\n", "3\n"}, "1\n2\n3\n"},
+                    StraceCase{"getsockopt_refused_stream", "inject=getsockopt:error=EPERM", Input::StreamSocket,
+                               {"1\n2", "\n3\n"}, "1\n2\n3\n"},
+                    StraceCase{"calls_from_a_file", nullptr, Input::File, {"12345\n"}, "12345\n", 3},
+                    StraceCase{"calls_from_a_pipe", nullptr, Input::Pipe, {"12345\n"}, "12345\n", 8}),
     support::by_name);
 
-// summax, in NASM and in C through bareio.h's status functions (by gcc and
-// clang, -O0 and -O2, with and without -mno-red-zone, each marked for CET
-// and linked with ld -z cet-report=error): sums until end of input, stops
-// at a terminal's ^D, and exits with 1 when its output is lost.
-std::vector<std::string> summax_programs()
+// summax in NASM, and in C through bareio.h's status functions by gcc and
+// clang at -O0 and -O2, with and without -mno-red-zone, marked for CET and
+// linked by ld -z cet-report=error: sums until end of input, stops at a
+// terminal's ^D, exits with 1 when its output is lost; and gdb backtraces
+// through the inline call of the -O2 -mno-red-zone build.
+TEST(EndToEnd, SummaxStopsAtTheEndOfInputAndReportsLostOutput)
 {
     std::vector<std::string> programs = {EXAMPLES "/summax_c"};
 #ifdef HAVE_NASM
     programs.push_back(EXAMPLES "/summax");
 #endif
-    const std::string work = testing::TempDir() + "summax-" + std::to_string(getpid());
-    for (const char *cc : {"gcc", "clang"})
-        for (const char *level : {"-O0", "-O2"})
-            for (bool red_zone : {false, true}) {
-                if (!support::on_path(cc))
-                    continue;
-                const std::string out = work + "-" + cc + level + (red_zone ? "-red-zone" : "");
-                std::vector<std::string> compile = {cc, "-c", level, "-g", "-ffreestanding", "-fno-stack-protector",
-                                                    "-fcf-protection=full", "-I", STAGE "/include",
-                                                    EXAMPLE_SOURCES "/summax.c", "-o", out + ".o"};
-                if (!red_zone)
-                    compile.insert(compile.end(), {"-mno-red-zone", "-DBAREIO_NO_RED_ZONE"});
-                const auto built = run(compile);
-                const auto linked = run({"ld", "-z", "cet-report=error", "-o", out, out + ".o",
-                                         STAGE "/lib/bareio/startup.o", STAGE "/lib/bareio/integer.o",
-                                         STAGE "/lib/bareio/decimal.o"});
-                EXPECT_EQ(built.status + linked.status, 0) << out << built.err << linked.err;
-                EXPECT_NE(run({"readelf", "-n", out}).out.find("x86 feature: IBT, SHSTK"), std::string::npos)
-                    << out << " lost its CET marking";
-                programs.push_back(out);
-            }
-    return programs;
-}
-
-TEST(EndToEnd, SummaxStopsAtTheEndOfInputAndReportsLostOutput)
-{
-    for (const auto &program : summax_programs()) {
+    const std::string work = testing::TempDir() + "summax-" + std::to_string(getpid()) + "-";
+    for (std::string cc : {"gcc", "clang"})
+        for (std::string flags : {"-O0", "-O2", "-O0 -mno-red-zone", "-O2 -mno-red-zone"}) {
+            const std::string out = work + cc + flags.substr(1, 2) + (flags.size() > 3 ? "-no-red-zone" : "");
+            if (!support::on_path(cc))
+                continue;
+            const auto built = run({"sh", "-c",
+                                    cc + " -c -g " + flags + (flags.size() > 3 ? " -DBAREIO_NO_RED_ZONE" : "") +
+                                        " -ffreestanding -fno-stack-protector -fcf-protection=full -I" STAGE
+                                        "/include " EXAMPLE_SOURCES "/summax.c -o " + out +
+                                        ".o && ld -z cet-report=error -o " + out + " " + out + ".o " STAGE
+                                        "/lib/bareio/startup.o " STAGE "/lib/bareio/integer.o " STAGE
+                                        "/lib/bareio/decimal.o && readelf -n " + out});
+            EXPECT_NE(built.out.find("x86 feature: IBT, SHSTK"), std::string::npos) << out << built.err;
+            programs.push_back(out);
+        }
+    for (const auto &program : programs) {
         auto result = run({program}, "3\n0\n12\n5\n");
         EXPECT_EQ(result.out, "sum 20, max 12\n") << program;
         EXPECT_EQ(result.status, 0) << program;
@@ -454,19 +440,15 @@ TEST(EndToEnd, SummaxStopsAtTheEndOfInputAndReportsLostOutput)
         support::Process lost({program}, Input::Pipe, "1\n", full);
         close(full);
         EXPECT_EQ(lost.finish(support::Millis(5000)).status, 1) << program;
-        // gdb backtraces through an inline call of the -O2 -mno-red-zone build.
-        if (program.size() > 6 && program.compare(program.size() - 6, 6, "gcc-O2") == 0 && support::on_path("gdb")) {
-            const int input = open((program + ".in").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-            ASSERT_EQ(write(input, "7\n", 2), 2);
-            close(input);
-            const auto gdb = run({"gdb", "-nx", "-batch", "-ex", "break __readint", "-ex", "run < " + program + ".in",
-                                  "-ex", "bt", program},
-                                 {}, Input::Pipe, support::Millis(60000));
-            std::size_t at = 0;
-            for (const char *frame : {"#0 ", "__readint", "summax_main", "__start"})
-                EXPECT_NE(at = gdb.out.find(frame, at), std::string::npos) << frame << " missing:\n" << gdb.out;
-        }
     }
+    if (!support::on_path("gdb") || !support::on_path("gcc"))
+        return;
+    const auto gdb = run({"gdb", "-nx", "-batch", "-ex", "break __readint", "-ex", "run < " EXAMPLE_SOURCES "/summax.c",
+                          "-ex", "bt", work + "gcc" + "O2-no-red-zone"},
+                         {}, Input::Pipe, support::Millis(60000));
+    std::size_t at = 0;
+    for (const char *frame : {"#0 ", "__readint", "summax_main", "__start"})
+        EXPECT_NE(at = gdb.out.find(frame, at), std::string::npos) << frame << " missing:\n" << gdb.out;
 }
 
 }  // namespace
