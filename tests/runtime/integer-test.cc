@@ -8,11 +8,10 @@
 
 #include <bareio.h>
 
-#include <cstring>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <gtest/gtest.h>
@@ -375,15 +374,11 @@ TEST_P(Strace, ReadsEveryValue)
     if (!support::on_path("strace"))
         GTEST_SKIP() << "strace is not in PATH: the injected faults are left untried";
     const std::string reads = std::to_string(std::count(c.out.begin(), c.out.end(), '\n'));
-    support::Process probe(c.fault ? std::vector<std::string>{"strace", "-f", "-qq", "-o", "/dev/null", "-e", c.fault,
-                                                              PROBE, "readint", reads}
-                                   : std::vector<std::string>{"strace", "-f", "-qq", "-e",
-                                                              "trace=!execve,write,exit,exit_group", PROBE,
-                                                              "readint", reads},
+    support::Process probe({"strace", "-f", "-qq", "-o", c.fault ? "/dev/null" : "/dev/stderr", "-e",
+                            c.fault ? c.fault : "trace=!execve,write,exit,exit_group", PROBE, "readint", reads},
                            c.how, c.how == Input::File ? c.sent[0] : "");
-    for (const auto &message : c.sent)
-        if (c.how != Input::File)
-            probe.send(message);
+    for (std::size_t i = 0; c.how != Input::File && i < c.sent.size(); ++i)
+        probe.send(c.sent[i]);
     const auto result = probe.finish(support::Millis(10000));
     EXPECT_EQ(result.out, c.out);
     if (!c.fault) {
