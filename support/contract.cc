@@ -17,13 +17,14 @@ uint64_t splitmix(uint64_t &state)
     return z ^ (z >> 31);
 }
 
-constexpr uint64_t direction_flag = 1u << 10;
+constexpr uint64_t carry_flag = 1u, direction_flag = 1u << 10;
 
 }  // namespace
 
 Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
 {
     Registers in{};
+    in.rflags = (seed & 1) ^ misaligned;
     for (auto &value : in.gpr)
         value = splitmix(seed);
     for (auto &lanes : in.xmm)
@@ -58,6 +59,10 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
             report += "xmm" + std::to_string(reg) + " changed; ";
     if (outcome.out.rflags & direction_flag)
         report += "direction flag set; ";
+    const bool carry = outcome.out.rflags & carry_flag;
+    if (contract.carry_out >= 0 && carry != bool(contract.carry_out))
+        report += std::string("carry ") + (carry ? "set" : "clear") + " (entered " +
+                  (in.rflags ? "set" : "clear") + "); ";
     outcome.violations = report;
     return outcome;
 }

@@ -19,7 +19,7 @@ enum Gpr { RAX, RBX, RCX, RDX, RSI, RDI, RBP, RSP, R8, R9, R10, R11, R12, R13, R
 struct Registers {
     uint64_t gpr[16];       // in Gpr order; gpr[RSP] out: rsp drift after return
     uint64_t xmm[16][2];
-    uint64_t rflags;        // out only
+    uint64_t rflags;        // in: bit 0 the carry on entry; out: the flags
 };
 
 // trampoline.S reads and writes the struct by the offsets in registers.h.
@@ -49,6 +49,8 @@ struct Contract {
         return *this;
     }
     Contract &may_change_xmm0() { changes_xmm |= 1u; return *this; }
+    // The carry flag the routine returns (unchecked unless stated).
+    Contract &carry(bool set) { carry_out = set; return *this; }
 
     const void *routine = nullptr;
     uint64_t rdi = 0, rsi = 0;
@@ -56,6 +58,7 @@ struct Contract {
     double xmm0 = 0.0;
     unsigned changes_gpr = 0;  // bits 1 << Gpr that may change
     unsigned changes_xmm = 0;  // bits 1 << n for xmm n that may change
+    int carry_out = -1;        // 0 or 1 when stated
 
 private:
     template <typename Value>
@@ -76,7 +79,9 @@ struct Outcome {
 // Calls the routine once at the given alignment (rsp mod 16 at the call is
 // 8 * misaligned) with fresh register contents drawn from seed, and names
 // every register outside the allowed set that changed, a moved stack
-// pointer, and a set direction flag.
+// pointer, a set direction flag, and a carry out other than the stated one.
+// The carry on entry is misaligned XOR bit 0 of seed, so that both
+// alignments of one seed enter once with CF set and once with it clear.
 Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed = 0);
 
 // The violations of a call at each alignment in turn: "" when both hold.

@@ -61,6 +61,18 @@ std::string check_object(const std::string &path, const std::vector<std::string>
             problems << "absolute relocation: " << line << "; ";
     }
 
+    // CET: the property note, and an endbr64 first in every exported routine.
+    if (output_of({"readelf", "-n", path}).find("x86 feature: IBT, SHSTK") == std::string::npos)
+        problems << "no IBT and SHSTK property note; ";
+    const std::string code = output_of({"objdump", "-d", "--no-show-raw-insn", path});
+    for (const auto &name : exported) {
+        const std::size_t label = code.find("<" + name + ">:\n");
+        const std::size_t first = label == std::string::npos ? label : code.find('\n', label) + 1;
+        if (first == std::string::npos || code.substr(first, code.find('\n', first) - first).find("endbr64") ==
+                                              std::string::npos)
+            problems << name << " does not start with endbr64; ";
+    }
+
     const std::string sections = output_of({"readelf", "-SW", path});
     const auto note = sections.find(".note.GNU-stack");
     if (note == std::string::npos)

@@ -78,7 +78,7 @@ std::string StdoutCapture::text()
     return captured;
 }
 
-StdoutDiscarded::StdoutDiscarded() : swap_(1, open("/dev/null", O_WRONLY)) {}
+StdoutDiscarded::StdoutDiscarded(const char *device) : swap_(1, open(device, O_WRONLY)) {}
 
 StdoutDrain::StdoutDrain(bool nonblocking) : ends_(open_input(Input::Pipe)), swap_(1, ends_.writer)
 {

@@ -45,10 +45,11 @@ class StdoutClosed {
     Swap swap_{1, -1};
 };
 
-// Descriptor 1 on /dev/null: everything written is taken and dropped.
+// Descriptor 1 on /dev/null: everything written is taken and dropped; or
+// on another device, such as /dev/full, where every write fails (ENOSPC).
 class StdoutDiscarded {
 public:
-    StdoutDiscarded();
+    explicit StdoutDiscarded(const char *device = "/dev/null");
 
 private:
     Swap swap_;

@@ -3,9 +3,10 @@
  *
  * bareio_checked_call(routine, in, out, misaligned) loads every register
  * but rsp from *in (rdi and rsi carrying the arguments, xmm0 a decimal),
- * calls routine with rsp 0 mod 16 (misaligned = 0) or 8 mod 16 (1), and
- * stores every register into *out: gpr[7] becomes the drift of rsp across
- * the call (0 when the routine is balanced), rflags the flags after it.
+ * sets CF to bit 0 of in->rflags, calls routine with rsp 0 mod 16
+ * (misaligned = 0) or 8 mod 16 (1), and stores every register into *out:
+ * gpr[7] becomes the drift of rsp across the call (0 when the routine is
+ * balanced), rflags the flags after it.
  * Single-threaded: the pointers it must keep live across the call, when no
  * register is free, sit in .bss.
  *
@@ -88,8 +89,9 @@ ENTRY(bareio_checked_call)
 	mov	r13, qword ptr [rsi + GPR(13)]
 	mov	r14, qword ptr [rsi + GPR(14)]
 	mov	r15, qword ptr [rsi + GPR(15)]
-	mov	rsi, qword ptr [rsi + GPR(4)]
 	cld
+	bt	qword ptr [rsi + REGS_RFLAGS], 0	/* the carry on entry */
+	mov	rsi, qword ptr [rsi + GPR(4)]
 
 	call	qword ptr [rip + routine]
 

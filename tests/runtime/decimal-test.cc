@@ -9,6 +9,7 @@
 
 #include <bareio.h>
 
+#include <cfenv>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -16,7 +17,12 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
+#include <xmmintrin.h>
+
+extern "C" void bareio_adopt(uint64_t *block);
 
 namespace {
 
@@ -93,8 +99,11 @@ TEST(Argvdec, ConvertsEveryTextAsAnArgument)
 
 TEST(Argvdec, BeforeStartIsZero)
 {
-    for (int64_t index : {-1, 0, 3})
-        EXPECT_EQ(to_bits(__argvdec(index)), 0u) << index;
+    for (int64_t index : {-1, 0, 3}) {
+        double value = -1;
+        EXPECT_EQ(bareio_argvdec(index, &value), index < 0) << index;  // CF: no argument
+        EXPECT_EQ(to_bits(value), 0u) << index;
+    }
 }
 
 // Random decimal texts of every shape that fits one read, against the model.
@@ -102,7 +111,8 @@ TEST(Readdec, MatchesTheModelOnRandomTexts)
 {
     std::mt19937_64 random(7);
     const char alphabet[] = "0123456789";
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < 4 * 3000; ++i) {
+        std::fesetround(i % 4 == 0 ? FE_TONEAREST : i % 4 == 1 ? FE_UPWARD : i % 4 == 2 ? FE_DOWNWARD : FE_TOWARDZERO);
         std::string text = random() % 4 ? "" : "-";
         for (int n = random() % 19; n > 0; --n)
             text += alphabet[random() % 10];
@@ -112,6 +122,7 @@ TEST(Readdec, MatchesTheModelOnRandomTexts)
             text += alphabet[random() % 10];
         ASSERT_EQ(to_bits(read_one(text)), to_bits(model::strtodec(text.c_str()))) << text;
     }
+    std::fesetround(FE_TONEAREST);
 }
 
 // Integer parts on either side of 2^53, where digits stop being exact.
@@ -130,16 +141,23 @@ TEST(Readdec, MatchesTheModelAround2To53)
 
 TEST(Readdec, LinesEndsAndErrors)
 {
-    // A line a call from anything: the terminal's ^D, then end of input.
-    for (Input how : {Input::Terminal, Input::File, Input::Pipe, Input::InterruptedPipe, Input::NonBlockingPipe}) {
-        support::StdinFeed feed(how == Input::Terminal ? "2.75\n-0.5\n\x04" : "2.75\n-0.5\n", how);
-        EXPECT_EQ(__readdec(), 2.75);
-        EXPECT_EQ(__readdec(), -0.5);
-        EXPECT_EQ(to_bits(__readdec()), 0u);
+    // A line a call from anything: the terminal's ^D, then end of input
+    // (CF set); a last line without its newline is a line (CF clear).
+    const auto read = [](double want, bool taken) {
+        double value = -1;
+        EXPECT_EQ(bareio_readdec(&value), taken) << want;
+        EXPECT_EQ(to_bits(value), to_bits(want));
+    };
+    for (Input how : {Input::Terminal, Input::File, Input::Pipe, Input::InterruptedPipe, Input::NonBlockingPipe,
+                      Input::StreamSocket}) {
+        support::StdinFeed feed(how == Input::Terminal ? "2.75\n-0.5\n\x04" : "2.75\n-0.5", how);
+        read(2.75, true);
+        read(-0.5, true);
+        read(0.0, false);
     }
     for (Input failing : {Input::Closed, Input::Directory}) {
         support::StdinFeed feed("", failing);
-        EXPECT_EQ(to_bits(__readdec()), 0u);
+        read(0.0, false);
     }
     EXPECT_EQ(read_one("1.25\r\n"), 1.25);  // the carriage return ends the number
     // An empty line reads 0.0; the line after it is read next.
@@ -205,17 +223,25 @@ TEST(Writedec, LargestDoubleHasItsExactDigits)
     EXPECT_EQ(written(-DBL_MAX), "-" + text);
 }
 
-// Writes every value, a space after each, in one capture, and compares the
-// whole against the model.
-void expect_model_agrees(const std::vector<double> &values)
+// Writes every value, a space after each, in one capture under the given
+// rounding mode, and compares the whole against the model under round to
+// nearest; the MXCSR must be the same after each call as before.
+void expect_model_agrees_under(int mode, const std::vector<double> &values)
 {
-    support::StdoutCapture capture;
     std::string expected;
-    for (double value : values) {
-        __writedec(value);
-        __writestr(" ", 1);
+    for (double value : values)
         expected += model::writedec(value) + " ";
+    support::StdoutCapture capture;
+    int changed = 0;
+    std::fesetround(mode);
+    for (double value : values) {
+        const unsigned before = _mm_getcsr();
+        __writedec(value);
+        changed += _mm_getcsr() != before;
+        __writestr(" ", 1);
     }
+    std::fesetround(FE_TONEAREST);
+    EXPECT_EQ(changed, 0) << "calls that changed the MXCSR";
     const std::string text = capture.text();
     if (text == expected)
         return;
@@ -227,11 +253,19 @@ void expect_model_agrees(const std::vector<double> &values)
                   << expected.substr(from, 40) << "]";
 }
 
+void expect_model_agrees(const std::vector<double> &values)
+{
+    for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        SCOPED_TRACE("rounding mode " + std::to_string(mode));
+        expect_model_agrees_under(mode, values);
+    }
+}
+
 // Random bit patterns across every exponent below 2^63, both signs.
 TEST(Writedec, MatchesTheModelOnRandomDoubles)
 {
     std::mt19937_64 random(63);
-    std::vector<double> values;
+    std::vector<double> values = {0.99999949999999982, 0x1p53, 1e15};  // once a colon, 2^53 + 2, 1e15 + 1/8
     while (values.size() < 40000) {
         const double value = from_bits(random());
         if (std::isfinite(value) && std::fabs(value) < 0x1p63)
@@ -287,12 +321,58 @@ TEST(Writedec, HugeValuesMatchExactPrinting)
     expect_model_agrees(values);
 }
 
+// With every exception unmasked, in a child that has adopted a start-up
+// block holding "0.1": no decimal routine traps, each leaves the MXCSR as
+// it found it, sticky flags included, and each value is right.
+TEST(Decimal, CallersTrapsNeverFireInside)
+{
+    if (fork() == 0) {
+        alignas(16) static uint64_t frame[8] = {};  // 16 writable bytes below the block
+        frame[2] = 2, frame[3] = reinterpret_cast<uint64_t>("program"), frame[4] = reinterpret_cast<uint64_t>("0.1");
+        bareio_adopt(frame + 2);
+        support::StdoutDiscarded discarded;
+        support::StdinFeed feed("0.1\n");
+        feenableexcept(FE_INEXACT | FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW | FE_UNDERFLOW);
+        const unsigned csr = _mm_getcsr();
+        __writedec(0.1);
+        const bool wrong = to_bits(__readdec()) != to_bits(0.1) || to_bits(__argvdec(0)) != to_bits(0.1);
+        _exit(wrong | (_mm_getcsr() != csr) << 1);
+    }
+    int status = 0;
+    wait(&status);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "bit 0: a wrong value; bit 1: the MXCSR changed";
+}
+
+// Every writer clears CF when every byte arrived and sets it when one was
+// lost, to /dev/full (ENOSPC) or a closed descriptor (EBADF); __writedec's
+// both writes, on its huge path too.
+TEST(Writers, CarryReportsLostOutput)
+{
+    int (*const writers[])() = {[] { return bareio_writestr("abc", 0); }, [] { return bareio_writeint(-12345); },
+                                [] { return bareio_writechr('A'); }, [] { return bareio_writedec(2.5); },
+                                [] { return bareio_writedec(1e300); }};
+    for (int i = 0; i < 5; ++i) {
+        {
+            support::StdoutCapture capture;
+            EXPECT_EQ(writers[i](), 1) << "writer " << i;
+        }
+        {
+            support::StdoutDiscarded full("/dev/full");
+            EXPECT_EQ(writers[i](), 0) << "writer " << i << " to /dev/full";
+        }
+        support::StdoutClosed closed;
+        EXPECT_EQ(writers[i](), 0) << "writer " << i << " closed";
+    }
+}
+
 // ---- register contract -----------------------------------------------------
 
 TEST(Contract, ArgvdecChangesOnlyXmm0)
 {
     for (int64_t index : {-1, 0, 4})
-        EXPECT_EQ(support::check_both_alignments(Contract(__argvdec).args(index).may_change_xmm0()), "");
+        EXPECT_EQ(support::check_both_alignments(Contract(__argvdec).args(index).may_change_xmm0().carry(index >= 0)),
+                  "");
 }
 
 TEST(Contract, ReaddecChangesOnlyXmm0AndR11)
@@ -302,7 +382,8 @@ TEST(Contract, ReaddecChangesOnlyXmm0AndR11)
             for (bool misaligned : {false, true}) {
                 support::StdinFeed feed(text, how);
                 const auto outcome =
-                    support::check_contract(Contract(__readdec).may_change({R11}).may_change_xmm0(), misaligned);
+                    support::check_contract(
+                    Contract(__readdec).may_change({R11}).may_change_xmm0().carry(!*text), misaligned);
                 EXPECT_EQ(outcome.violations, "") << text;
                 EXPECT_EQ(outcome.out.xmm[0][0], to_bits(model::strtodec(text))) << text;
             }
@@ -315,7 +396,7 @@ TEST(Contract, WritedecChangesOnlyR11)
         for (bool misaligned : {false, true}) {
             support::StdoutCapture capture;
             const auto outcome =
-                support::check_contract(Contract(__writedec).decimal(value).may_change({R11}), misaligned);
+                support::check_contract(Contract(__writedec).decimal(value).may_change({R11}).carry(false), misaligned);
             EXPECT_EQ(capture.text(), model::writedec(value));
             EXPECT_EQ(outcome.violations, "") << value;
         }

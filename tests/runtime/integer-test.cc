@@ -9,7 +9,11 @@
 #include <bareio.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -74,9 +78,11 @@ TEST(Argvint, ConvertsEveryTextAsAnArgument)
 
 TEST(Argvint, BeforeStartCountsNothingAndConvertsNothing)
 {
-    EXPECT_EQ(__argvint(-1), 0);
-    EXPECT_EQ(__argvint(0), 0);
-    EXPECT_EQ(__argvint(7), 0);
+    for (int64_t index : {-1, 0, 7}) {
+        int64_t value = -1;
+        EXPECT_EQ(bareio_argvint(index, &value), index < 0) << index;  // CF: no argument
+        EXPECT_EQ(value, 0) << index;
+    }
 }
 
 // ---- __readint: lines, ends and errors -------------------------------------
@@ -86,6 +92,7 @@ struct ReadCase {
     std::string input;
     Input how;
     std::vector<int64_t> values;  // one __readint after another
+    const char *carries;          // each read's CF: '1' when it took no input
     const char *rest = nullptr;   // then what one __readstr finds, if given
 };
 
@@ -97,8 +104,12 @@ TEST_P(ReadintSequence, ReadsEachValue)
 {
     const auto &c = GetParam();
     support::StdinFeed feed(c.input, c.how);
-    for (std::size_t i = 0; i < c.values.size(); ++i)
-        EXPECT_EQ(__readint(), c.values[i]) << "read " << i;
+    ASSERT_EQ(std::strlen(c.carries), c.values.size());
+    for (std::size_t i = 0; i < c.values.size(); ++i) {
+        int64_t value = -1;
+        EXPECT_EQ(bareio_readint(&value), c.carries[i] == '0') << "read " << i;
+        EXPECT_EQ(value, c.values[i]) << "read " << i;
+    }
     if (c.how == Input::InterruptedPipe) {
         EXPECT_GT(feed.interruptions(), 0);
     }
@@ -111,31 +122,33 @@ TEST_P(ReadintSequence, ReadsEachValue)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReadintSequence,
-    testing::Values(ReadCase{"terminal_line", "42\n", Input::Terminal, {42}},
-                    ReadCase{"terminal_lines", "42\n-7\n\x04", Input::Terminal, {42, -7, 0}},
-                    ReadCase{"crlf", "42\r\n", Input::File, {42, 0}},
-                    ReadCase{"end_of_input", "", Input::File, {0, 0}},
+    testing::Values(ReadCase{"terminal_line", "42\n", Input::Terminal, {42}, "0"},
+                    ReadCase{"terminal_lines", "42\n-7\n\x04", Input::Terminal, {42, -7, 0}, "001"},
+                    ReadCase{"crlf", "42\r\n", Input::File, {42, 0}, "01"},
+                    ReadCase{"end_of_input", "", Input::File, {0, 0}, "11"},
                     // 20 digits are converted (and wrap); the other 5 wait.
                     ReadCase{"twenty_five_digits", "1234567890123456789012345\n", Input::Pipe,
-                             {static_cast<int64_t>(12345678901234567890ull), 12345, 0}},
-                    ReadCase{"closed", "", Input::Closed, {0, 0}},
-                    ReadCase{"directory", "", Input::Directory, {0, 0}},
+                             {static_cast<int64_t>(12345678901234567890ull), 12345, 0}, "001"},
+                    ReadCase{"closed", "", Input::Closed, {0, 0}, "11"},
+                    ReadCase{"directory", "", Input::Directory, {0, 0}, "11"},
                     // A line a call from anything; what follows stays in the input.
-                    ReadCase{"file_lines", "6\n7\n", Input::File, {6, 7, 0}},
-                    ReadCase{"pipe_lines", "6\n7\n", Input::Pipe, {6, 7, 0}},
-                    ReadCase{"empty_line", "\n5", Input::Pipe, {0, 5, 0}},
+                    ReadCase{"file_lines", "6\n7\n", Input::File, {6, 7, 0}, "001"},
+                    ReadCase{"pipe_lines", "6\n7\n", Input::Pipe, {6, 7, 0}, "001"},
+                    ReadCase{"empty_line", "\n5", Input::Pipe, {0, 5, 0}, "001"},
                     ReadCase{"twenty_four_digits_then_a_line", "123456789012345678901234\n5\n", Input::File,
-                             {static_cast<int64_t>(12345678901234567890ull), 1234, 5, 0}},
-                    ReadCase{"then_readstr_from_a_file", "6\nrest\n", Input::File, {6}, "rest"},
-                    ReadCase{"then_readstr_from_a_pipe", "-6\r\nrest", Input::Pipe, {-6}, "rest"},
-                    ReadCase{"slow_pipe_interrupted", "6\n7\n", Input::InterruptedPipe, {6, 7, 0}},
-                    ReadCase{"non_blocking_slow", "6\n7\n", Input::NonBlockingPipe, {6, 7, 0}},
+                             {static_cast<int64_t>(12345678901234567890ull), 1234, 5, 0}, "0001"},
+                    ReadCase{"then_readstr_from_a_file", "6\nrest\n", Input::File, {6}, "0", "rest"},
+                    ReadCase{"then_readstr_from_a_pipe", "-6\r\nrest", Input::Pipe, {-6}, "0", "rest"},
+                    ReadCase{"slow_pipe_interrupted", "6\n7\n", Input::InterruptedPipe, {6, 7, 0}, "001"},
+                    ReadCase{"non_blocking_slow", "6\n7\n", Input::NonBlockingPipe, {6, 7, 0}, "001"},
                     // A stream socket as a pipe; from a socket of messages, one
                     // a call, its first line, the rest of it gone with it.
-                    ReadCase{"stream_socket", "6\n7\nrest", Input::StreamSocket, {6, 7}, "rest"},
+                    ReadCase{"stream_socket", "6\n7\nrest", Input::StreamSocket, {6, 7}, "00", "rest"},
                     ReadCase{"packets", "11\n22\n|33\n|123456789012345678901234|44", Input::PacketSocket,
-                             {11, 33, static_cast<int64_t>(12345678901234567890ull), 44, 0}},
-                    ReadCase{"datagrams", "7|1\n2\n||5", Input::DatagramSocket, {7, 1, 0, 5}}),
+                             {11, 33, static_cast<int64_t>(12345678901234567890ull), 44, 0}, "00001"},
+                    ReadCase{"partial_last_line", "5", Input::File, {5, 0}, "01"},
+                    ReadCase{"stream_socket_end", "", Input::StreamSocket, {0, 0}, "11"},
+                    ReadCase{"datagrams", "7|1\n2\n||5", Input::DatagramSocket, {7, 1, 0, 5}, "0010"}),
     support::by_name);
 
 TEST(Readint, GoesOnNormallyAfterAReadError)
@@ -146,6 +159,25 @@ TEST(Readint, GoesOnNormallyAfterAReadError)
     }
     support::StdinFeed feed("17\n");
     EXPECT_EQ(__readint(), 17);
+}
+
+// A blocking socket's SO_RCVTIMEO ends the wait: with nothing sent, no
+// input (CF set); with a partial line sent, that line (CF clear).
+TEST(Readint, ASocketsTimeOutEndsTheWait)
+{
+    for (const std::string sent : {"", "12"}) {
+        const auto ends = support::open_input(Input::StreamSocket);
+        ASSERT_EQ(write(ends.writer, sent.data(), sent.size()), ssize_t(sent.size()));
+        const timeval limit{0, 200000};
+        setsockopt(ends.reader, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        support::Swap input(0, ends.reader);
+        const auto start = std::chrono::steady_clock::now();
+        int64_t value = -1;
+        EXPECT_EQ(bareio_readint(&value), !sent.empty()) << "sent " << sent;
+        EXPECT_EQ(value, sent.empty() ? 0 : 12);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "sent " << sent;
+        close(ends.writer);
+    }
 }
 
 // ---- __writeint ------------------------------------------------------------
@@ -222,7 +254,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Contract, ArgvintChangesOnlyRax)
 {
     for (int64_t index : {-1, 0})
-        EXPECT_EQ(support::check_both_alignments(Contract(__argvint).args(index).may_change({RAX})), "");
+        EXPECT_EQ(support::check_both_alignments(Contract(__argvint).args(index).may_change({RAX}).carry(index >= 0)),
+                  "");
 }
 
 TEST(Contract, ReadintChangesOnlyRaxAndR11)
@@ -234,7 +267,7 @@ TEST(Contract, ReadintChangesOnlyRaxAndR11)
         for (bool misaligned : {false, true}) {
             support::StdinFeed feed("-9223372036854775808\n1\n", how);
             const auto outcome =
-                support::check_contract(Contract(__readint).may_change({RAX, R11}), misaligned);
+                support::check_contract(Contract(__readint).may_change({RAX, R11}).carry(false), misaligned);
             EXPECT_EQ(outcome.violations, "");
             EXPECT_EQ(outcome.out.gpr[support::RAX], uint64_t{1} << 63);
         }
@@ -249,7 +282,7 @@ TEST(Contract, ReadintAfterAFailingPollChangesOnlyRaxAndR11)
         support::Outcome outcome;
         {
             support::NoDescriptorsAllowed limit;
-            outcome = support::check_contract(Contract(__readint).may_change({RAX, R11}), misaligned);
+            outcome = support::check_contract(Contract(__readint).may_change({RAX, R11}).carry(true), misaligned);
         }
         close(ends.writer);
         EXPECT_EQ(outcome.violations, "");
@@ -275,7 +308,8 @@ TEST(Contract, WriteintAndWritechrChangeOnlyR11)
         for (bool misaligned : {false, true}) {
             support::StdoutCapture capture;
             const auto outcome =
-                support::check_contract(Contract(call.routine).args(call.argument).may_change({R11}), misaligned);
+                support::check_contract(Contract(call.routine).args(call.argument).may_change({R11}).carry(false),
+                                        misaligned);
             EXPECT_EQ(capture.text(), call.written);
             EXPECT_EQ(outcome.violations, "") << call.written;
         }
@@ -316,6 +350,100 @@ TEST(EndToEnd, ReadintAtATerminalAndFromAPipe)
     // Waiting on an empty non-blocking pipe when poll cannot work: 0 at once.
     support::Process starved({"/usr/bin/prlimit", "--nofile=0", PROBE, "readint", "1"}, Input::NonBlockingPipe);
     EXPECT_TRUE(starved.expect("0\n", support::Millis(5000))) << starved.out();
+}
+
+// Faults the kernel will not make by itself, injected by strace (an lseek
+// that answers on a pipe, a getsockopt refused), and the system calls of
+// one __readint of "12345\n" (besides execve, write and exit).
+struct StraceCase {
+    const char *name;
+    const char *fault;  // or nullptr: count the calls
+    Input how;
+    std::vector<std::string> sent;  // a message each (the file's bytes)
+    std::string out;
+    long most_calls = 0;
+};
+
+void PrintTo(const StraceCase &c, std::ostream *os) { *os << c.name; }
+
+class Strace : public testing::TestWithParam<StraceCase> {};
+
+TEST_P(Strace, ReadsEveryValue)
+{
+    const auto &c = GetParam();
+    if (!support::on_path("strace"))
+        GTEST_SKIP() << "strace is not in PATH: the injected faults are left untried";
+    const std::string reads = std::to_string(std::count(c.out.begin(), c.out.end(), '\n'));
+    support::Process probe({"strace", "-f", "-qq", "-o", c.fault ? "/dev/null" : "/dev/stderr", "-e",
+                            c.fault ? c.fault : "trace=!execve,write,exit,exit_group", PROBE, "readint", reads},
+                           c.how, c.how == Input::File ? c.sent[0] : "");
+    for (std::size_t i = 0; c.how != Input::File && i < c.sent.size(); ++i)
+        probe.send(c.sent[i]);
+    const auto result = probe.finish(support::Millis(10000));
+    EXPECT_EQ(result.out, c.out);
+    if (!c.fault) {
+        EXPECT_LE(std::count(result.err.begin(), result.err.end(), '\n'), c.most_calls) << result.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, Strace,
+    testing::Values(StraceCase{"lseek_answers_on_a_pipe", "inject=lseek:retval=0", Input::Pipe, {"11\n22\n33\n"},
+                               "11\n22\n33\n"},
+                    StraceCase{"getsockopt_refused_packets", "inject=getsockopt:error=EPERM", Input::PacketSocket,
+                               {"1\n", "2\n", "3\n"}, "1\n2\n3\n"},
+                    StraceCase{"getsockopt_refused_stream", "inject=getsockopt:error=EPERM", Input::StreamSocket,
+                               {"1\n2", "\n3\n"}, "1\n2\n3\n"},
+                    StraceCase{"calls_from_a_file", nullptr, Input::File, {"12345\n"}, "12345\n", 3},
+                    StraceCase{"calls_from_a_pipe", nullptr, Input::Pipe, {"12345\n"}, "12345\n", 8}),
+    support::by_name);
+
+// summax in NASM, and in C through bareio.h's status functions by gcc and
+// clang at -O0 and -O2, with and without -mno-red-zone, marked for CET and
+// linked by ld -z cet-report=error: sums until end of input, stops at a
+// terminal's ^D, exits with 1 when its output is lost; and gdb backtraces
+// through the inline call of the -O2 -mno-red-zone build.
+TEST(EndToEnd, SummaxStopsAtTheEndOfInputAndReportsLostOutput)
+{
+    std::vector<std::string> programs = {EXAMPLES "/summax_c"};
+#ifdef HAVE_NASM
+    programs.push_back(EXAMPLES "/summax");
+#endif
+    const std::string work = testing::TempDir() + "summax-" + std::to_string(getpid()) + "-";
+    for (std::string cc : {"gcc", "clang"})
+        for (std::string flags : {"-O0", "-O2", "-O0 -mno-red-zone", "-O2 -mno-red-zone"}) {
+            const std::string out = work + cc + flags.substr(1, 2) + (flags.size() > 3 ? "-no-red-zone" : "");
+            if (!support::on_path(cc))
+                continue;
+            const auto built = run({"sh", "-c",
+                                    cc + " -c -g " + flags + (flags.size() > 3 ? " -DBAREIO_NO_RED_ZONE" : "") +
+                                        " -ffreestanding -fno-stack-protector -fcf-protection=full -I" STAGE
+                                        "/include " EXAMPLE_SOURCES "/summax.c -o " + out +
+                                        ".o && ld -z cet-report=error -o " + out + " " + out + ".o " STAGE
+                                        "/lib/bareio/startup.o " STAGE "/lib/bareio/integer.o " STAGE
+                                        "/lib/bareio/decimal.o && readelf -n " + out});
+            EXPECT_NE(built.out.find("x86 feature: IBT, SHSTK"), std::string::npos) << out << built.err;
+            programs.push_back(out);
+        }
+    for (const auto &program : programs) {
+        auto result = run({program}, "3\n0\n12\n5\n");
+        EXPECT_EQ(result.out, "sum 20, max 12\n") << program;
+        EXPECT_EQ(result.status, 0) << program;
+        support::Process terminal({program}, Input::Terminal, "3\n0\n\x04");
+        EXPECT_TRUE(terminal.expect("sum 3, max 3\n", support::Millis(5000))) << program << terminal.out();
+        const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+        support::Process lost({program}, Input::Pipe, "1\n", full);
+        close(full);
+        EXPECT_EQ(lost.finish(support::Millis(5000)).status, 1) << program;
+    }
+    if (!support::on_path("gdb") || !support::on_path("gcc"))
+        return;
+    const auto gdb = run({"gdb", "-nx", "-batch", "-ex", "break __readint", "-ex", "run < " EXAMPLE_SOURCES "/summax.c",
+                          "-ex", "bt", work + "gcc" + "O2-no-red-zone"},
+                         {}, Input::Pipe, support::Millis(60000));
+    std::size_t at = 0;
+    for (const char *frame : {"#0 ", "__readint", "summax_main", "__start"})
+        EXPECT_NE(at = gdb.out.find(frame, at), std::string::npos) << frame << " missing:\n" << gdb.out;
 }
 
 }  // namespace

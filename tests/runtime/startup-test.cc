@@ -12,10 +12,12 @@
 #include <bareio.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -34,8 +36,11 @@ using support::run;
 
 TEST(Startarg, BeforeStartThereAreNoArguments)
 {
-    for (int64_t index : {int64_t{-1}, int64_t{-2}, INT64_MIN, int64_t{0}, int64_t{1}, INT64_MAX})
-        EXPECT_EQ(__startarg(index), 0) << "index " << index;
+    for (int64_t index : {int64_t{-1}, int64_t{-2}, INT64_MIN, int64_t{0}, int64_t{1}, INT64_MAX}) {
+        intptr_t text = -1;
+        EXPECT_EQ(bareio_startarg(index, &text), index < 0) << "index " << index;  // CF: no argument
+        EXPECT_EQ(text, 0) << "index " << index;
+    }
 }
 
 // ---- __start and __startarg on a hand-made start-up block -------------------
@@ -78,7 +83,8 @@ int main_three_arguments()
         return 4;
     // The contract of the started path: only rax may change.
     for (int64_t index : {-1, 0, 1, 2})
-        if (!support::check_both_alignments(Contract(__startarg).args(index).may_change({RAX})).empty())
+        if (!support::check_both_alignments(Contract(__startarg).args(index).may_change({RAX}).carry(index >= 2))
+                 .empty())
             return 5;
     return 42;
 }
@@ -104,6 +110,7 @@ struct ReadCase {
     uint64_t capacity;
     std::vector<int64_t> counts;     // one read after another
     std::vector<std::string> texts;  // the counted bytes of each read
+    const char *carries;             // each read's CF: '1' when it took no byte
 };
 
 void PrintTo(const ReadCase &c, std::ostream *os) { *os << c.name; }
@@ -117,7 +124,8 @@ TEST_P(Readstr, CountsEachRead)
     for (std::size_t i = 0; i < c.counts.size(); ++i) {
         char buffer[64];
         std::memset(buffer, 0xAA, sizeof buffer);
-        const int64_t n = __readstr(buffer, c.capacity);
+        int64_t n = 0;
+        EXPECT_EQ(bareio_readstr(buffer, c.capacity, &n), c.carries[i] == '0') << "read " << i;
         ASSERT_EQ(n, c.counts[i]) << "read " << i;
         if (n > 0) {
             EXPECT_EQ(std::string(buffer, n), c.texts[i]) << "read " << i;
@@ -131,19 +139,19 @@ const std::string digits25 = "1234567890123456789012345";
 INSTANTIATE_TEST_SUITE_P(
     Cases, Readstr,
     testing::Values(
-        ReadCase{"terminal_line", "hello\n", Input::Terminal, 20, {5}, {"hello"}},
-        ReadCase{"terminal_one_line_a_read", "12\n34\n\x04", Input::Terminal, 20, {2, 2, 0}, {"12", "34", ""}},
-        ReadCase{"no_newline_then_end", "hello", Input::File, 20, {5, 0}, {"hello", ""}},
-        ReadCase{"end_of_input", "", Input::File, 20, {0, 0}, {"", ""}},
-        ReadCase{"carriage_return_kept", "12\r\n", Input::File, 20, {3}, {"12\r"}},
+        ReadCase{"terminal_line", "hello\n", Input::Terminal, 20, {5}, {"hello"}, "0"},
+        ReadCase{"terminal_one_line_a_read", "12\n34\n\x04", Input::Terminal, 20, {2, 2, 0}, {"12", "34", ""}, "001"},
+        ReadCase{"no_newline_then_end", "hello", Input::File, 20, {5, 0}, {"hello", ""}, "01"},
+        ReadCase{"end_of_input", "", Input::File, 20, {0, 0}, {"", ""}, "11"},
+        ReadCase{"carriage_return_kept", "12\r\n", Input::File, 20, {3}, {"12\r"}, "0"},
         ReadCase{"capacity_then_rest", digits25, Input::Pipe, 20, {20, 5, 0},
-                 {digits25.substr(0, 20), digits25.substr(20), ""}},
-        ReadCase{"two_lines_one_read", "12\n34\n", Input::Pipe, 20, {5, 0}, {"12\n34", ""}},
-        ReadCase{"lone_newline", "\n", Input::File, 20, {0, 0}, {"", ""}},
-        ReadCase{"newline_only_at_the_end_counts", "a\nb", Input::File, 20, {3}, {"a\nb"}},
-        ReadCase{"capacity_zero", "abc", Input::File, 0, {0}, {""}},
-        ReadCase{"closed", "", Input::Closed, 20, {-EBADF}, {""}},
-        ReadCase{"directory", "", Input::Directory, 20, {-EISDIR}, {""}}),
+                 {digits25.substr(0, 20), digits25.substr(20), ""}, "001"},
+        ReadCase{"two_lines_one_read", "12\n34\n", Input::Pipe, 20, {5, 0}, {"12\n34", ""}, "01"},
+        ReadCase{"lone_newline", "\n", Input::File, 20, {0, 0}, {"", ""}, "01"},
+        ReadCase{"newline_only_at_the_end_counts", "a\nb", Input::File, 20, {3}, {"a\nb"}, "0"},
+        ReadCase{"capacity_zero", "abc", Input::File, 0, {0}, {""}, "1"},
+        ReadCase{"closed", "", Input::Closed, 20, {-EBADF}, {""}, "1"},
+        ReadCase{"directory", "", Input::Directory, 20, {-EISDIR}, {""}, "1"}),
     support::by_name);
 
 TEST(Readstr, LeavesTheNewlineInTheBuffer)
@@ -173,7 +181,7 @@ TEST_P(Writestr, WritesTheRightBytes)
 {
     const auto &c = GetParam();
     support::StdoutCapture capture;
-    __writestr(c.text.c_str(), c.length);
+    EXPECT_TRUE(bareio_writestr(c.text.c_str(), c.length)) << "CF set";
     EXPECT_EQ(capture.text(), c.written);
 }
 
@@ -203,7 +211,8 @@ TEST(Writestr, AWriteErrorEndsTheCallQuietly)
 {
     support::StdoutClosed closed;
     for (uint64_t length : {0, 4})
-        EXPECT_EQ(support::check_both_alignments(Contract(__writestr).args("lost", length).may_change({R11})), "");
+        EXPECT_EQ(
+            support::check_both_alignments(Contract(__writestr).args("lost", length).may_change({R11}).carry(true)), "");
 }
 
 TEST(Writestr, NullTextOfLengthZeroWritesNothing)
@@ -211,6 +220,23 @@ TEST(Writestr, NullTextOfLengthZeroWritesNothing)
     support::StdoutCapture capture;
     __writestr(nullptr, 0);
     EXPECT_EQ(capture.text(), "");
+}
+
+// A blocking socket that nobody reads, with SO_SNDTIMEO of 0.2 s: the
+// time-out ends the call, and the bytes lost set CF.
+TEST(Writestr, ASocketsSendTimeOutEndsTheCall)
+{
+    const auto ends = support::open_input(Input::StreamSocket);
+    const timeval limit{0, 200000};
+    setsockopt(ends.writer, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    const std::string large(1 << 20, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    {
+        support::Swap output(1, ends.writer);
+        EXPECT_FALSE(bareio_writestr(large.data(), large.size()));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    close(ends.reader);
 }
 
 // 4 MiB into a pipe that a slow reader drains: blocking under a 1 ms timer
@@ -238,7 +264,8 @@ TEST(Writestr, EveryByteArrivesInterruptedOrNonBlocking)
 TEST(Contract, StartargChangesOnlyRax)
 {
     for (int64_t index : {-1, 0, 5})
-        EXPECT_EQ(support::check_both_alignments(Contract(__startarg).args(index).may_change({RAX})), "");
+        EXPECT_EQ(support::check_both_alignments(Contract(__startarg).args(index).may_change({RAX}).carry(index >= 0)),
+                  "");
 }
 
 TEST(Contract, ReadstrChangesOnlyRaxAndR11)
@@ -247,7 +274,8 @@ TEST(Contract, ReadstrChangesOnlyRaxAndR11)
     for (bool misaligned : {false, true}) {
         support::StdinFeed feed("hello\n");
         const auto outcome =
-            support::check_contract(Contract(__readstr).args(buffer, 20).may_change({RAX, R11}), misaligned);
+            support::check_contract(Contract(__readstr).args(buffer, 20).may_change({RAX, R11}).carry(false),
+                                    misaligned);
         EXPECT_EQ(outcome.violations, "");
         EXPECT_EQ(outcome.out.gpr[support::RAX], 5u);
     }
@@ -260,7 +288,8 @@ TEST(Contract, WritestrChangesOnlyR11)
         for (bool misaligned : {false, true}) {
             support::StdoutCapture capture;
             const auto outcome =
-                support::check_contract(Contract(__writestr).args(text, length).may_change({R11}), misaligned);
+                support::check_contract(Contract(__writestr).args(text, length).may_change({R11}).carry(false),
+                                        misaligned);
             EXPECT_EQ(capture.text(), length ? "hel" : "hello");
             EXPECT_EQ(outcome.violations, "");
         }
@@ -270,7 +299,7 @@ TEST(Contract, WritestrChangesOnlyR11)
         for (bool misaligned : {false, true}) {
             support::StdoutDrain drain(true);
             const auto outcome =
-                support::check_contract(Contract(__writestr).args(bytes).may_change({R11}), misaligned);
+                support::check_contract(Contract(__writestr).args(bytes).may_change({R11}).carry(false), misaligned);
             EXPECT_EQ(drain.text().size(), bytes ? large.size() : 0);
             EXPECT_EQ(outcome.violations, "");
         }
@@ -287,7 +316,7 @@ TEST(Contract, WritestrAfterAFailingPollChangesOnlyR11)
         {
             support::NoDescriptorsAllowed limit;
             outcome = support::check_contract(
-                Contract(__writestr).args(large.c_str(), large.size()).may_change({R11}), misaligned);
+                Contract(__writestr).args(large.c_str(), large.size()).may_change({R11}).carry(true), misaligned);
         }
         EXPECT_LT(drain.text().size(), large.size());
         EXPECT_EQ(outcome.violations, "");
