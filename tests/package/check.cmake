@@ -2,9 +2,10 @@
 # as, one GNU as alone, and the README's CMake block, which enables NASM
 # alone), and links examples by hand the way the README shows; fails on any
 # difference. The tree is at the prefix STAGE, or is found as CMake finds
-# what is installed on the system, with FIND_ROOT standing for /.
+# what is installed on the system, with FIND_ROOT standing for /. README
+# is the README.md whose block is built (default: beside EXAMPLES).
 #   cmake -DSTAGE=... [-DFIND_ROOT=...] -DLIBDIR=... -DSOURCE=... -DEXAMPLES=...
-#         -DWORK=... [-DNASM=...] -P check.cmake
+#         -DWORK=... [-DNASM=...] [-DREADME=...] -P check.cmake
 
 include(${CMAKE_CURRENT_LIST_DIR}/must.cmake)
 
@@ -77,8 +78,10 @@ if(NASM)
   expect_run("-1.5\n" 0 ${WORK}/mean -1 -2)
 
   # The block that follows the marker in the README, verbatim.
-  get_filename_component(root ${EXAMPLES} DIRECTORY)
-  file(READ ${root}/README.md readme)
+  if(NOT README)
+    get_filename_component(README ${EXAMPLES}/../README.md ABSOLUTE)
+  endif()
+  file(READ ${README} readme)
   if(NOT readme MATCHES "check\\.cmake builds this block[^\n]*\n```cmake\n([^`]*)```")
     message(FATAL_ERROR "README.md: no CMake block after the marker")
   endif()

@@ -1,6 +1,6 @@
 # The installed tree as a user meets it: the archive's members, a NASM
 # program linked through pkg-config, a manual page for every exported
-# routine and every page compressed and free of groff warnings, the
+# routine and every page free of groff warnings, the
 # README's C prototypes against bareio.h, and the documentation. Parts
 # whose tool is missing (nasm, pkg-config, groff) are left out.
 #   cmake -DSTAGE=... -DLIBDIR=... -DMANDIR=... -DDOCDIR=... -DWORK=... -DMODULES=...
@@ -53,27 +53,26 @@ if(count LESS 11)
 endif()
 foreach(routine IN LISTS routines)
   string(REPLACE " T " "" routine "${routine}")
-  if(NOT EXISTS ${STAGE}/${MANDIR}/man3/${routine}.3.gz)
+  if(NOT EXISTS ${STAGE}/${MANDIR}/man3/${routine}.3)
     message(FATAL_ERROR "no manual page for ${routine}")
   endif()
 endforeach()
 
 # The pages name where this install put the run-time, not the prefix the
 # build was configured with.
-must(gzip -dc ${STAGE}/${MANDIR}/man3/bareio.3.gz)
+file(READ ${STAGE}/${MANDIR}/man3/bareio.3 out)
 if(NOT out MATCHES "-L ${STAGE}/${LIBDIR} " OR out MATCHES "/usr/local")
   message(FATAL_ERROR "bareio(3) does not name ${STAGE}/${LIBDIR}:\n${out}")
 endif()
 
-# Each page, a routine's link read as the page it leads to; a page that
-# is not gzip's fails here.
+# Each page, a routine's link read as the page it leads to.
 if(GROFF)
   file(GLOB pages ${STAGE}/${MANDIR}/man*/*)
   foreach(page IN LISTS pages)
-    execute_process(COMMAND gzip -dc ${page} COMMAND ${GROFF} -man -ww -z
-      RESULTS_VARIABLE rc ERROR_VARIABLE err)
-    if(NOT rc STREQUAL "0;0" OR NOT err STREQUAL "")
-      message(FATAL_ERROR "gzip -dc | groff on ${page}: status ${rc}\n${err}")
+    execute_process(COMMAND ${GROFF} -man -ww -z ${page}
+      RESULT_VARIABLE rc ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0 OR NOT err STREQUAL "")
+      message(FATAL_ERROR "groff on ${page}: status ${rc}\n${err}")
     endif()
   endforeach()
 endif()
@@ -87,7 +86,7 @@ endif()
 file(WRITE ${WORK}/prototypes.c "#include <bareio.h>\n${CMAKE_MATCH_1}")
 must(${CC} -fsyntax-only -Werror -I ${STAGE}/include ${WORK}/prototypes.c)
 
-foreach(file README.md copyright changelog.gz examples/sum.asm examples/args.S examples/quarter.c)
+foreach(file README.md copyright changelog examples/sum.asm examples/args.S examples/quarter.c)
   if(NOT EXISTS ${STAGE}/${DOCDIR}/${file})
     message(FATAL_ERROR "not installed: ${DOCDIR}/${file}")
   endif()

@@ -406,7 +406,7 @@ TEST(Contract, WritedecChangesOnlyR11)
 
 TEST(Object, ExportsItsRoutinesOnlyAndLinksAnywhere)
 {
-    EXPECT_EQ(support::check_object(STAGE "/lib/bareio/decimal.o", {"__argvdec", "__readdec", "__writedec"},
+    EXPECT_EQ(support::check_object(STAGE_LIBDIR "/bareio/decimal.o", {"__argvdec", "__readdec", "__writedec"},
                                     {"__strtodec", "__writehuge"}),
               "");
 }

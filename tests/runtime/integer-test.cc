@@ -319,7 +319,7 @@ TEST(Contract, WriteintAndWritechrChangeOnlyR11)
 
 TEST(Object, ExportsItsRoutinesOnlyAndLinksAnywhere)
 {
-    EXPECT_EQ(support::check_object(STAGE "/lib/bareio/integer.o",
+    EXPECT_EQ(support::check_object(STAGE_LIBDIR "/bareio/integer.o",
                                     {"__argvint", "__readint", "__writeint", "__writechr"}, {"__strtoint"}),
               "");
 }

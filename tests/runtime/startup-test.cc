@@ -327,10 +327,10 @@ TEST(Contract, WritestrAfterAFailingPollChangesOnlyR11)
 
 TEST(Object, ExportsItsRoutinesOnlyAndLinksAnywhere)
 {
-    EXPECT_EQ(support::check_object(STAGE "/lib/bareio/startup.o",
+    EXPECT_EQ(support::check_object(STAGE_LIBDIR "/bareio/startup.o",
                                     {"__start", "__startarg", "__readstr", "__writestr"}, {}),
               "");
-    const std::string symbols = support::output_of({"nm", STAGE "/lib/bareio/startup.o"});
+    const std::string symbols = support::output_of({"nm", STAGE_LIBDIR "/bareio/startup.o"});
     EXPECT_NE(symbols.find(" d __start_stack\n"), std::string::npos) << symbols;  // local, in .data
 }
 
