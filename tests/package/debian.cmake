@@ -42,7 +42,14 @@ function(build_packages dir)
   endif()
   set(debs ${debs} PARENT_SCOPE)
 endfunction()
-build_packages(${WORK}/first)
+# Packed outside WORK when its path holds a space, which the compilers'
+# -ffile-prefix-map from dpkg-buildflags cannot map: the debug symbols
+# would then keep the folder's name, and two builds would differ.
+set(packing ${WORK})
+if(WORK MATCHES " ")
+  execute_process(COMMAND mktemp -d OUTPUT_VARIABLE packing OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+build_packages(${packing}/first)
 
 # Each package's own fields, files it must hold (under /usr) and files it
 # must not; bareio-interest-dbgsym is debhelper's own.
@@ -90,7 +97,7 @@ endforeach()
 find_program(LINTIAN lintian)
 if(LINTIAN)
   must(${LINTIAN} --fail-on error,warning,info,pedantic,experimental -I -E --pedantic
-    ${WORK}/first/bareio-interest_${VERSION}_amd64.changes)
+    ${packing}/first/bareio-interest_${VERSION}_amd64.changes)
 endif()
 
 file(WRITE ${WORK}/input "1000\n5 2\n")
@@ -116,8 +123,11 @@ must(${CMAKE_COMMAND} -DSTAGE=${WORK}/root/usr -DFIND_ROOT=${WORK}/root -DLIBDIR
 # The same tree in another folder, deeper down: the same packages, byte
 # for byte.
 set(first ${debs})
-build_packages(${WORK}/second/elsewhere)
+build_packages(${packing}/second/elsewhere)
 foreach(deb IN ZIP_LISTS first debs)
   must(${CMAKE_COMMAND} -E compare_files ${deb_0} ${deb_1})
 endforeach()
+if(NOT packing STREQUAL WORK)
+  file(REMOVE_RECURSE ${packing})
+endif()
 message(STATUS "the packages install, run, serve users' projects and build again the same")
