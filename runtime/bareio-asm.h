@@ -5,7 +5,7 @@
  * This file gives it the system-call numbers and descriptors it names, the
  * routine brackets that emit symbol type, size and unwind information, the
  * pairs that save and restore general and vector registers with the unwind
- * information in step with the stack, the load of a named constant, the one
+ * information in step with the stack, the load of a small constant, the one
  * wrapper for the syscall instruction, and the wait for a descriptor that
  * would block. The line reader of __readint and __readdec, a routine body
  * of its own, is in read-line.h.
@@ -157,15 +157,6 @@ name:
 	movdqu	\first, xmmword ptr [rsp + \at]
 	.ifnb \rest
 	xmm_move_from_slots \at + 16, \rest
-	.endif
-.endm
-
-/* A named constant into a 32-bit register: xor for 0, mov for the rest. */
-.macro set_const reg, value
-	.if \value
-	mov	\reg, \value
-	.else
-	xor	\reg, \reg
 	.endif
 .endm
 
