@@ -46,6 +46,8 @@ endfunction()
 # -ffile-prefix-map from dpkg-buildflags cannot map: the debug symbols
 # would then keep the folder's name, and two builds would differ.
 set(packing ${WORK})
+file(REMOVE_RECURSE ${WORK}/root)
+file(MAKE_DIRECTORY ${WORK})
 if(WORK MATCHES " ")
   execute_process(COMMAND mktemp -d OUTPUT_VARIABLE packing OUTPUT_STRIP_TRAILING_WHITESPACE)
 endif()
