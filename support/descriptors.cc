@@ -1,4 +1,5 @@
 #include "descriptors.h"
+#include "fail.h"
 
 #include <cerrno>
 #include <cstdlib>

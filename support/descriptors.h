@@ -40,7 +40,4 @@ InputEnds open_input(Input how, const std::string &file_bytes = {});
 // A regular file holding bytes, already unlinked, positioned at its start.
 int file_with(const std::string &bytes);
 
-// Throws std::runtime_error naming what failed and errno's text.
-[[noreturn]] void fail(const char *what);
-
 }  // namespace support

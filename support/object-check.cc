@@ -7,11 +7,6 @@
 
 namespace support {
 
-std::string output_of(const std::vector<std::string> &argv)
-{
-    return run(argv).out;
-}
-
 std::string check_object(const std::string &path, const std::vector<std::string> &exported,
                          const std::vector<std::string> &local_functions)
 {

@@ -6,10 +6,6 @@
 
 namespace support {
 
-// Standard output of a program (found in PATH), run with these arguments
-// as they are: no shell reads them, so a path may hold any character.
-std::string output_of(const std::vector<std::string> &argv);
-
 // Names every way the object falls short of what a run-time module must be:
 // exactly the given global functions exported; every function (the local
 // ones too) typed, sized and with an unwind entry; only pc-relative

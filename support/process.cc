@@ -1,4 +1,5 @@
 #include "process.h"
+#include "fail.h"
 
 #include <cerrno>
 #include <csignal>

@@ -57,4 +57,8 @@ bool on_path(const std::string &program);
 Result run(const std::vector<std::string> &argv, const std::string &input = {},
            Input how = Input::Pipe, Millis timeout = Millis(10000));
 
+// Standard output of a program (found in PATH), run with these arguments
+// as they are: no shell reads them, so a path may hold any character.
+inline std::string output_of(const std::vector<std::string> &argv) { return run(argv).out; }
+
 }  // namespace support

@@ -1,4 +1,5 @@
 #include "redirect.h"
+#include "fail.h"
 
 #include <algorithm>
 #include <cstdio>

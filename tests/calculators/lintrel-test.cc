@@ -1,6 +1,5 @@
 // lintrel end to end: its dialogue, and its agreement with corvane.
 #include "interest-table.h"
-#include "object-check.h"
 #include "process.h"
 
 #include <array>

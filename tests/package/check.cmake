@@ -7,7 +7,7 @@
 #   cmake -DSTAGE=... [-DFIND_ROOT=...] -DLIBDIR=... -DSOURCE=... -DEXAMPLES=...
 #         -DWORK=... [-DNASM=...] [-DREADME=...] -P check.cmake
 
-include(${CMAKE_CURRENT_LIST_DIR}/must.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/must.cmake)
 
 # <expected output> <expected status> <command...>
 function(expect_run output status)

@@ -8,7 +8,7 @@
 #   cmake -DROOT=<source tree> -DWORK=... -DVERSION=... -DNM=... [-DNASM=...]
 #         -P debian.cmake
 
-include(${CMAKE_CURRENT_LIST_DIR}/must.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/must.cmake)
 
 find_program(DPKG_BUILDPACKAGE dpkg-buildpackage)
 find_program(DH dh)

@@ -7,7 +7,7 @@
 #         -DEXAMPLES=... -DREADME=... -DAR=... -DNM=... -DCC=...
 #         [-DNASM=...] [-DPKG_CONFIG=...] [-DGROFF=...] -P install-layout.cmake
 
-include(${CMAKE_CURRENT_LIST_DIR}/must.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/must.cmake)
 
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})

@@ -6,7 +6,7 @@
 #   cmake -DGNU=gcc -DLLVM=clang -DOBJDUMP=... -DINCLUDE=... -DWORK=...
 #         -DSOURCES=<a.S;b.S...> -P assemblers.cmake
 
-include(${CMAKE_CURRENT_LIST_DIR}/../package/must.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/must.cmake)
 
 # The disassembly of <object>, one instruction or relocation a line, with
 # its address, branch targets and padding left out.

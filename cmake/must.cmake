@@ -1,3 +1,4 @@
+# Shared by the tree's CMake scripts (cmake -P), the tests' among them.
 # must(<command>...): runs the command and stops the script, showing its
 # output, unless it succeeds; its standard output is left in `out`.
 function(must)
