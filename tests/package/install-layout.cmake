@@ -1,7 +1,7 @@
 # The installed tree as a user meets it: the archive's members, a NASM
 # program linked through pkg-config, a manual page for every exported
 # routine and every page free of groff warnings, the
-# README's C prototypes against bareio.h, and the documentation. Parts
+# C prototypes of the tutorial (README) against bareio.h, and the documentation. Parts
 # whose tool is missing (nasm, pkg-config, groff) are left out.
 #   cmake -DSTAGE=... -DLIBDIR=... -DMANDIR=... -DDOCDIR=... -DWORK=... -DMODULES=...
 #         -DEXAMPLES=... -DREADME=... -DAR=... -DNM=... -DCC=...
@@ -87,16 +87,16 @@ if(GROFF)
   endforeach()
 endif()
 
-# The README's prototypes must agree with the header: a C compiler rejects
+# The tutorial's prototypes must agree with the header: a C compiler rejects
 # a redeclaration of different type.
 file(READ ${README} readme)
 if(NOT readme MATCHES "compiles this block with bareio\\.h[^\n]*\n```c\n([^`]*)```")
-  message(FATAL_ERROR "README.md: no C block after the marker")
+  message(FATAL_ERROR "${README}: no C block after the marker")
 endif()
 file(WRITE ${WORK}/prototypes.c "#include <bareio.h>\n${CMAKE_MATCH_1}")
 must(${CC} -fsyntax-only -Werror -I ${STAGE}/include ${WORK}/prototypes.c)
 
-foreach(file README.md copyright changelog examples/sum.asm examples/args.S examples/quarter.c)
+foreach(file README.md tutorial.md copyright changelog examples/sum.asm examples/args.S examples/quarter.c)
   if(NOT EXISTS ${STAGE}/${DOCDIR}/${file})
     message(FATAL_ERROR "not installed: ${DOCDIR}/${file}")
   endif()
