@@ -29,8 +29,9 @@ unset(ENV{DESTDIR})
 
 # The environment a reader has: for a prefix, what the tutorial exports;
 # for the package, nothing but the sysroot that stands for /.
-set(env_prefix PKG_CONFIG_PATH=${root}/prefix/lib/pkgconfig CMAKE_PREFIX_PATH=${root}/prefix)
-set(env_debian PKG_CONFIG_SYSROOT_DIR=${root}/debian
+set(env_prefix --unset=PKG_CONFIG_SYSROOT_DIR --unset=PKG_CONFIG_LIBDIR
+  PKG_CONFIG_PATH=${root}/prefix/lib/pkgconfig CMAKE_PREFIX_PATH=${root}/prefix)
+set(env_debian --unset=PKG_CONFIG_PATH PKG_CONFIG_SYSROOT_DIR=${root}/debian
   PKG_CONFIG_LIBDIR=${root}/debian/usr/lib/x86_64-linux-gnu/pkgconfig
   CMAKE_PREFIX_PATH=${root}/debian/usr)
 set(doc_prefix ${root}/prefix/share/doc/libbareio-dev)
