@@ -5,7 +5,8 @@
  * result and r11, so the loop keeps its state in rdi and rbx across calls.
  *
  *   as -o args.o args.S            (or: cc -c args.S)
- *   ld -o args args.o <prefix>/lib/bareio/startup.o
+ *   ld -o args args.o $(pkg-config --libs bareio)
+ *   ./args one two; echo $?        # one, two, then 2
  */
 	.intel_syntax noprefix
 	.text

@@ -1,8 +1,8 @@
 ; args: writes each command-line argument on a line of its own and ends
 ; with the number of arguments as its exit status. Needs startup.o only.
 ;
-;   nasm -f elf64 -I<prefix>/include args.asm
-;   ld -o args args.o <prefix>/lib/bareio/startup.o
+;   nasm -f elf64 $(pkg-config --cflags bareio) args.asm
+;   ld -o args args.o $(pkg-config --libs bareio)
 ;   ./args one two; echo $?        # one, two, then 2
 
 %include "bareio.inc"

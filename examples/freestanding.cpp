@@ -2,8 +2,8 @@
 // It writes each argument beside its integer and decimal values.
 //
 //   g++ -c -ffreestanding -fno-exceptions -fno-rtti -fno-stack-protector \
-//       -I<prefix>/include freestanding.cpp
-//   ld -o freestanding freestanding.o <prefix>/lib/bareio/{startup,integer,decimal}.o
+//       $(pkg-config --cflags bareio) freestanding.cpp
+//   ld -o freestanding freestanding.o $(pkg-config --libs bareio)
 
 #include <bareio.h>
 
@@ -18,7 +18,8 @@ _start:
 
 // Each argument on a line: its text, then its value read as an integer
 // and as a decimal number. The exit status is the number of arguments.
-extern "C" int program_main()
+// `used`: only the asm above names it, which -flto does not see.
+extern "C" __attribute__((used)) int program_main()
 {
     const int64_t count = __startarg(-1);
     for (int64_t i = 0; i < count; ++i) {

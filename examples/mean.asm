@@ -1,8 +1,8 @@
 ; mean: writes the mean of its decimal arguments and a newline (0.0 for
 ; none). Needs startup.o, integer.o and decimal.o.
 ;
-;   nasm -f elf64 -I<prefix>/include mean.asm
-;   ld -o mean mean.o <prefix>/lib/bareio/{startup,integer,decimal}.o
+;   nasm -f elf64 $(pkg-config --cflags bareio) mean.asm
+;   ld -o mean mean.o $(pkg-config --libs bareio)
 ;   ./mean 1.5 2 4.25              # 2.583333
 
 %include "bareio.inc"

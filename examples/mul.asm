@@ -1,8 +1,8 @@
 ; mul: reads two integers from standard input, a line each, and writes
 ; their product and a newline. Needs startup.o and integer.o.
 ;
-;   nasm -f elf64 -I<prefix>/include mul.asm
-;   ld -o mul mul.o <prefix>/lib/bareio/startup.o <prefix>/lib/bareio/integer.o
+;   nasm -f elf64 $(pkg-config --cflags bareio) mul.asm
+;   ld -o mul mul.o $(pkg-config --libs bareio)
 ;   printf '6\n7\n' | ./mul        # 42
 ;   (./mul; ./mul) < numbers.txt   # a product for each two lines
 

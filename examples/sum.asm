@@ -1,8 +1,8 @@
 ; sum: adds its integer arguments and writes the total and a newline.
 ; Needs startup.o and integer.o.
 ;
-;   nasm -f elf64 -I<prefix>/include sum.asm
-;   ld -o sum sum.o <prefix>/lib/bareio/startup.o <prefix>/lib/bareio/integer.o
+;   nasm -f elf64 $(pkg-config --cflags bareio) sum.asm
+;   ld -o sum sum.o $(pkg-config --libs bareio)
 ;   ./sum 40 2 -5                  # 37
 
 %include "bareio.inc"

@@ -1,7 +1,7 @@
 # The installed tree as a user meets it: the archive's members, a NASM
 # program linked through pkg-config, a manual page for every exported
 # routine and every page free of groff warnings, the
-# README's C prototypes against bareio.h, and the documentation. Parts
+# C prototypes of the tutorial (README) against bareio.h, and the documentation. Parts
 # whose tool is missing (nasm, pkg-config, groff) are left out.
 #   cmake -DSTAGE=... -DLIBDIR=... -DMANDIR=... -DDOCDIR=... -DWORK=... -DMODULES=...
 #         -DEXAMPLES=... -DREADME=... -DAR=... -DNM=... -DCC=...
@@ -34,10 +34,20 @@ if(NASM AND PKG_CONFIG)
     must(${NASM} -f elf64 ${cflags} -o ${WORK}/${program}.o ${EXAMPLES}/${program}.asm)
     must(ld -o ${WORK}/${program} ${WORK}/${program}.o ${libs})
   endforeach()
-  must(${WORK}/mean 1.5 2 4.25)
-  if(NOT out STREQUAL "2.583333\n")
-    message(FATAL_ERROR "mean linked through pkg-config wrote [${out}]")
+  # The objects one by one, from the folder bareio.pc names.
+  must(${PKG_CONFIG} --variable=objdir bareio)
+  separate_arguments(objdir UNIX_COMMAND "${out}")
+  if(NOT objdir STREQUAL "${STAGE}/${LIBDIR}/bareio")
+    message(FATAL_ERROR "pkg-config's objdir is [${objdir}], not ${STAGE}/${LIBDIR}/bareio")
   endif()
+  must(ld -o ${WORK}/mean-objects ${WORK}/mean.o ${objdir}/startup.o ${objdir}/integer.o
+    ${objdir}/decimal.o)
+  foreach(program mean mean-objects)
+    must(${WORK}/${program} 1.5 2 4.25)
+    if(NOT out STREQUAL "2.583333\n")
+      message(FATAL_ERROR "${program} linked through pkg-config wrote [${out}]")
+    endif()
+  endforeach()
   must(${NM} ${WORK}/sum)
   if(NOT out MATCHES " T __writeint\n" OR out MATCHES "__writedec")
     message(FATAL_ERROR "sum linked with -lbareio has the wrong modules:\n${out}")
@@ -81,16 +91,16 @@ if(GROFF)
   endforeach()
 endif()
 
-# The README's prototypes must agree with the header: a C compiler rejects
+# The tutorial's prototypes must agree with the header: a C compiler rejects
 # a redeclaration of different type.
 file(READ ${README} readme)
 if(NOT readme MATCHES "compiles this block with bareio\\.h[^\n]*\n```c\n([^`]*)```")
-  message(FATAL_ERROR "README.md: no C block after the marker")
+  message(FATAL_ERROR "${README}: no C block after the marker")
 endif()
 file(WRITE ${WORK}/prototypes.c "#include <bareio.h>\n${CMAKE_MATCH_1}")
 must(${CC} -fsyntax-only -Werror -I ${STAGE}/include ${WORK}/prototypes.c)
 
-foreach(file README.md copyright changelog examples/sum.asm examples/args.S examples/quarter.c)
+foreach(file README.md tutorial.md copyright changelog examples/sum.asm examples/args.S examples/quarter.c)
   if(NOT EXISTS ${STAGE}/${DOCDIR}/${file})
     message(FATAL_ERROR "not installed: ${DOCDIR}/${file}")
   endif()
