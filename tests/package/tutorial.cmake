@@ -11,7 +11,7 @@
 #   cmake -DBUILD=<build dir> -DSOURCE=<source tree> -DWORK=... -DDOCS="<file>;..."
 #         [-DNASM=...] [-DGDB=...] -P tutorial.cmake
 
-include(${CMAKE_CURRENT_LIST_DIR}/must.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/must.cmake)
 
 # The installs, where no space in a path splits a command's $(pkg-config).
 set(root ${WORK})
