@@ -2,8 +2,8 @@
  * bareio.h - the bareio run-time, called from C and C++.
  *
  * Every routine below (but __start) is an ordinary System V function of the
- * signature shown, and keeps more registers than the ABI asks (the calling
- * convention is stated in bareio(3)). Integers are signed 64-bit; an index
+ * signature shown, and keeps more registers than the ABI asks: the table
+ * in bareio(3) says which each may change. Integers are signed 64-bit; an index
  * or count must be passed as a full 64-bit value, which these prototypes
  * see to. No routine allocates or buffers; every byte goes through system
  * calls on descriptor 0 or 1. Each routine reports in the carry flag what
@@ -12,9 +12,11 @@
  * the same calls and return it.
  *
  * Link with -lbareio after the program's objects (ld takes the modules the
- * program calls), or with lib/bareio/startup.o, and integer.o and decimal.o
- * for their routines (integer.o needs startup.o; decimal.o needs both).
- * The manual pages bareio(3) and one per routine tell the rest.
+ * program calls), or with startup.o from the library folder's bareio/, and
+ * integer.o and decimal.o for their routines (integer.o needs startup.o;
+ * decimal.o needs both). The manual pages bareio(3) and one per module
+ * (__start(3), __argvint(3), __argvdec(3)) tell the rest, what can go
+ * wrong among it.
  */
 #ifndef BAREIO_H
 #define BAREIO_H
@@ -36,59 +38,56 @@ __attribute__((noreturn)) void __start(int (*main_routine)(void));
 /* index < 0: the number of arguments after the program name. index >= 0:
    the address of that argument's text (0 is the first after the name), or
    0 for an index at or past the count, and for every index before __start
-   has run. Changes only rax. */
+   has run. */
 intptr_t __startarg(int64_t index);
 
 /* One read of standard input into buffer, at most capacity bytes. Returns
    the byte count, less a final newline (left in the buffer, uncounted);
    0 at end of input; the negative kernel error code on failure, EINTR and
-   EAGAIN included. Stores no zero byte. Keeps every register but rax and
-   r11. */
+   EAGAIN included. Stores no zero byte. */
 int64_t __readstr(char *buffer, uint64_t capacity);
 
 /* Writes length bytes of text to standard output, or, for length 0, the
    bytes before its zero byte (nothing for a null text). Continues short
    writes, retries writes interrupted by a signal and waits in poll while a
    non-blocking output is full; other errors, and a blocking output's
-   time-out, end it (bareio_writestr returns 0). Keeps every register but
-   r11. */
+   time-out, end it (bareio_writestr returns 0). */
 void __writestr(const char *text, uint64_t length);
 
 /* ---- integer.o ---------------------------------------------------------- */
 
 /* index < 0: the argument count, as __startarg. Otherwise the value of
    that argument: optional '-', digits up to the first non-digit, wrapping
-   modulo 2^64; 0 for no digits or a missing argument. Keeps all but rax. */
+   modulo 2^64; 0 for no digits or a missing argument. */
 int64_t __argvint(int64_t index);
 
 /* Reads one line of standard input (up to and including its newline, at
    most 20 bytes; the rest stays for the next read) and converts it like
    __argvint; 0 for an empty line, at end of input or on a read error.
-   Signals and non-blocking input are waited out. Keeps all but rax, r11. */
+   Signals and non-blocking input are waited out. */
 int64_t __readint(void);
 
-/* Writes value in decimal: '-' when negative, no newline. Keeps all but r11. */
+/* Writes value in decimal: '-' when negative, no newline. */
 void __writeint(int64_t value);
 
 /* Writes the bytes of code, lowest first, up to its first zero byte and at
-   most eight: 65 writes "A", 0 nothing. Keeps all but r11. */
+   most eight: 65 writes "A", 0 nothing. */
 void __writechr(uint64_t code);
 
 /* ---- decimal.o ---------------------------------------------------------- */
 
 /* The value of argument index: optional '-', digits, optional '.' and
    digits; 0.0 for text that is not a number, a missing argument or a
-   negative index. Keeps all but xmm0. */
+   negative index. */
 double __argvdec(int64_t index);
 
 /* Reads one line of standard input as __readint does and converts it like
-   __argvdec; 0.0 for an empty line, at end of input or on a read error.
-   Keeps all but xmm0 and r11. */
+   __argvdec; 0.0 for an empty line, at end of input or on a read error. */
 double __readdec(void);
 
 /* Writes value rounded to six places, trailing zeros dropped, at least one
    fraction digit ("2.0", "-0.25", "3.141593"); "nan", "inf", "-inf"; from
-   2^63 up the exact whole number and ".0". Keeps all but r11. */
+   2^63 up the exact whole number and ".0". */
 void __writedec(double value);
 
 /* ---- the status of a call ------------------------------------------------- */

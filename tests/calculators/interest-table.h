@@ -30,6 +30,10 @@ inline const std::vector<Case> &cases()
         {"1000", "5", "-2", "-100.000000", "-92.970439"},
         {"1000", "-5", "2", "-100.000000", "-97.500023"},
         {"1000", "-5", "0", "-0.000000", "0.000000"},  // a negative zero keeps its sign
+        {"1000", "5", "65541", "250.000000", "276.281273"},                 // the period wraps modulo 65536,
+        {"1000", "5", "18446744073709551621", "-50.000000", "-47.619004"},  // after scanf stops at LONG_MAX
+        {"inf", "5", "2", "inf", "-nan"},                                   // inf less inf
+        {"inf", "0", "2", "-nan", "-nan"},                                  // inf times 0
     };
     return table;
 }
