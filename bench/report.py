@@ -30,7 +30,7 @@ rows = [
     ("`__readint` (19-digit line)", "readint", "read + strtol", 3, 2, False),
     ("`__readdec` (\"123456.789012\")", "readdec", "read + strtod", 3, 2, False),
     ("`__readint`, a file of lines \"12345\"", "readint_file_lines", "stdio fscanf", 3, 1, False),
-    ("`__readint`, a pipe of lines \"12345\"", "readint_pipe_lines", "stdio fscanf", 8, 6, False),
+    ("`__readint`, a pipe of lines \"12345\"", "readint_pipe_lines", "stdio fscanf", 7, 6, False),
 ]
 
 
@@ -241,11 +241,11 @@ lines += [
     "",
     "## Reading the figures",
     "",
-    "- System calls of one `__readint` of \"12345\\n\": from a file `lseek` (where am I),",
-    "  one `read` of 20 bytes, `lseek` back to just after the newline, and `lseek` costs",
-    "  less than a `read`. From a pipe `lseek` (`ESPIPE`), `getsockopt` (`ENOTSOCK`: no",
-    "  socket of messages) and a `read` a byte, the newline included: the floor's 6 reads",
-    "  plus the two probes. From a socket of messages: the two probes and one `read` of",
+    "- System calls of one `__readint` of \"12345\\n\": from a file `fstat` (what kind of",
+    "  descriptor), one `read` of 20 bytes and `lseek` back to just after the newline (only",
+    "  when more follows it); `fstat` and `lseek` cost less than a `read`. From a pipe",
+    "  `fstat` and a `read` a byte, the newline included: the floor's 6 reads plus the",
+    "  probe. From a socket of messages: `fstat`, `getsockopt` (its type) and one `read` of",
     "  the message.",
     f"- A stateless reader against buffered C stdio on bulk input: `fscanf` reads 4 KiB",
     f"  at a time and then parses lines from memory, {stdio_file:.0f} ns a number from a file and",
