@@ -82,8 +82,7 @@ TEST_P(Readdec, ConvertsOneReadExactly)
     EXPECT_EQ(to_bits(model::strtodec(c.text.c_str())), to_bits(c.value)) << "the model disagrees";
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, Readdec, testing::ValuesIn(conversions),
-                         support::by_name);
+INSTANTIATE_TEST_SUITE_P(, Readdec, testing::ValuesIn(conversions), support::by_name);
 
 // Through __argvdec in a started program; the values come back as text.
 TEST(Argvdec, ConvertsEveryTextAsAnArgument)
@@ -183,8 +182,7 @@ TEST_P(Writedec, WritesTheText)
     EXPECT_EQ(model::writedec(GetParam().value), GetParam().text) << "the model disagrees";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, Writedec,
+INSTANTIATE_TEST_SUITE_P(, Writedec,
     testing::Values(Rendering{0.0, "0.0"}, Rendering{-0.0, "0.0"}, Rendering{1.0, "1.0"}, Rendering{10.0, "10.0"},
                     Rendering{2.5, "2.5"}, Rendering{0.1, "0.1"}, Rendering{0.12, "0.12"}, Rendering{1.05, "1.05"},
                     Rendering{2.675, "2.675"}, Rendering{100.25, "100.25"}, Rendering{1234.5, "1234.5"},

@@ -63,8 +63,7 @@ TEST_P(Readint, ConvertsOneRead)
     EXPECT_EQ(model::strtoint(GetParam().text.c_str()), GetParam().value) << "the model disagrees";
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, Readint, testing::ValuesIn(conversions),
-                         support::by_name);
+INSTANTIATE_TEST_SUITE_P(, Readint, testing::ValuesIn(conversions), support::by_name);
 
 TEST(Argvint, ConvertsEveryTextAsAnArgument)
 {
@@ -120,8 +119,7 @@ TEST_P(ReadintSequence, ReadsEachValue)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ReadintSequence,
+INSTANTIATE_TEST_SUITE_P(, ReadintSequence,
     testing::Values(ReadCase{"terminal_line", "42\n", Input::Terminal, {42}, "0"},
                     ReadCase{"terminal_lines", "42\n-7\n\x04", Input::Terminal, {42, -7, 0}, "001"},
                     ReadCase{"crlf", "42\r\n", Input::File, {42, 0}, "01"},
@@ -239,8 +237,7 @@ TEST_P(Writechr, WritesTheCodesBytes)
     EXPECT_EQ(model::writechr(GetParam().code), GetParam().written) << "the model disagrees";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Codes, Writechr,
+INSTANTIATE_TEST_SUITE_P(, Writechr,
     testing::Values(CharCase{"letter", 65, "A"}, CharCase{"newline", 10, "\n"}, CharCase{"zero", 0, ""},
                     CharCase{"byte_255", 255, "\xff"}, CharCase{"three_bytes_low_first", 0x434241, "ABC"},
                     CharCase{"stops_at_first_zero_byte", 0x43004241, "AB"},
@@ -386,8 +383,7 @@ TEST_P(Strace, ReadsEveryValue)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, Strace,
+INSTANTIATE_TEST_SUITE_P(, Strace,
     testing::Values(StraceCase{"lseek_answers_on_a_pipe", "inject=lseek:retval=0", Input::Pipe, {"11\n22\n33\n"},
                                "11\n22\n33\n"},
                     StraceCase{"getsockopt_refused_packets", "inject=getsockopt:error=EPERM", Input::PacketSocket,

@@ -136,8 +136,7 @@ TEST_P(Readstr, CountsEachRead)
 
 const std::string digits25 = "1234567890123456789012345";
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Readstr,
+INSTANTIATE_TEST_SUITE_P(, Readstr,
     testing::Values(
         ReadCase{"terminal_line", "hello\n", Input::Terminal, 20, {5}, {"hello"}, "0"},
         ReadCase{"terminal_one_line_a_read", "12\n34\n\x04", Input::Terminal, 20, {2, 2, 0}, {"12", "34", ""}, "001"},
@@ -185,8 +184,7 @@ TEST_P(Writestr, WritesTheRightBytes)
     EXPECT_EQ(capture.text(), c.written);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Writestr,
+INSTANTIATE_TEST_SUITE_P(, Writestr,
     testing::Values(WriteCase{"length_cuts", "hello", 3, "hel"}, WriteCase{"zero_terminated", "hello", 0, "hello"},
                     WriteCase{"empty", "", 0, ""}, WriteCase{"zero_bytes_inside", std::string("a\0b", 3), 3,
                                                              std::string("a\0b", 3)},
@@ -377,8 +375,7 @@ TEST_P(EndToEnd, Runs)
     EXPECT_FALSE(result.timed_out);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Probe, EndToEnd,
+INSTANTIATE_TEST_SUITE_P(, EndToEnd,
     testing::Values(
         E2eCase{"args_a_b", {"args", "a", "b"}, "", Input::Pipe,
                 "count=3\n[args]\n[a]\n[b]\npast=0\nminus2=3\nmin=3\n", 0},
