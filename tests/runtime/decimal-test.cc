@@ -72,17 +72,17 @@ const std::vector<Conversion> conversions = {
     {"high_byte_ends", "2\xb5", 2.0},
 };
 
-class Readdec : public testing::TestWithParam<Conversion> {};
+class ReaddecTable : public testing::TestWithParam<Conversion> {};
 
 // Bit for bit, so a sign or a last bit that differs shows.
-TEST_P(Readdec, ConvertsOneReadExactly)
+TEST_P(ReaddecTable, ConvertsOneReadExactly)
 {
     const auto &c = GetParam();
     EXPECT_EQ(to_bits(read_one(c.text)), to_bits(c.value)) << read_one(c.text);
     EXPECT_EQ(to_bits(model::strtodec(c.text.c_str())), to_bits(c.value)) << "the model disagrees";
 }
 
-INSTANTIATE_TEST_SUITE_P(, Readdec, testing::ValuesIn(conversions), support::by_name);
+INSTANTIATE_TEST_SUITE_P(, ReaddecTable, testing::ValuesIn(conversions), support::by_name);
 
 // Through __argvdec in a started program; the values come back as text.
 TEST(Argvdec, ConvertsEveryTextAsAnArgument)
@@ -174,15 +174,15 @@ struct Rendering {
 
 void PrintTo(const Rendering &r, std::ostream *os) { *os << r.text; }
 
-class Writedec : public testing::TestWithParam<Rendering> {};
+class WritedecTable : public testing::TestWithParam<Rendering> {};
 
-TEST_P(Writedec, WritesTheText)
+TEST_P(WritedecTable, WritesTheText)
 {
     EXPECT_EQ(written(GetParam().value), GetParam().text);
     EXPECT_EQ(model::writedec(GetParam().value), GetParam().text) << "the model disagrees";
 }
 
-INSTANTIATE_TEST_SUITE_P(, Writedec,
+INSTANTIATE_TEST_SUITE_P(, WritedecTable,
     testing::Values(Rendering{0.0, "0.0"}, Rendering{-0.0, "0.0"}, Rendering{1.0, "1.0"}, Rendering{10.0, "10.0"},
                     Rendering{2.5, "2.5"}, Rendering{0.1, "0.1"}, Rendering{0.12, "0.12"}, Rendering{1.05, "1.05"},
                     Rendering{2.675, "2.675"}, Rendering{100.25, "100.25"}, Rendering{1234.5, "1234.5"},

@@ -54,16 +54,16 @@ const std::vector<Conversion> conversions = {
     {"slash_and_colon", "/:", 0},  // the bytes either side of the digits
 };
 
-class Readint : public testing::TestWithParam<Conversion> {};
+class ReadintTable : public testing::TestWithParam<Conversion> {};
 
-TEST_P(Readint, ConvertsOneRead)
+TEST_P(ReadintTable, ConvertsOneRead)
 {
     support::StdinFeed feed(GetParam().text + "\n");
     EXPECT_EQ(__readint(), GetParam().value);
     EXPECT_EQ(model::strtoint(GetParam().text.c_str()), GetParam().value) << "the model disagrees";
 }
 
-INSTANTIATE_TEST_SUITE_P(, Readint, testing::ValuesIn(conversions), support::by_name);
+INSTANTIATE_TEST_SUITE_P(, ReadintTable, testing::ValuesIn(conversions), support::by_name);
 
 TEST(Argvint, ConvertsEveryTextAsAnArgument)
 {

@@ -115,9 +115,9 @@ struct ReadCase {
 
 void PrintTo(const ReadCase &c, std::ostream *os) { *os << c.name; }
 
-class Readstr : public testing::TestWithParam<ReadCase> {};
+class ReadstrTable : public testing::TestWithParam<ReadCase> {};
 
-TEST_P(Readstr, CountsEachRead)
+TEST_P(ReadstrTable, CountsEachRead)
 {
     const auto &c = GetParam();
     support::StdinFeed feed(c.input, c.how);
@@ -136,7 +136,7 @@ TEST_P(Readstr, CountsEachRead)
 
 const std::string digits25 = "1234567890123456789012345";
 
-INSTANTIATE_TEST_SUITE_P(, Readstr,
+INSTANTIATE_TEST_SUITE_P(, ReadstrTable,
     testing::Values(
         ReadCase{"terminal_line", "hello\n", Input::Terminal, 20, {5}, {"hello"}, "0"},
         ReadCase{"terminal_one_line_a_read", "12\n34\n\x04", Input::Terminal, 20, {2, 2, 0}, {"12", "34", ""}, "001"},
@@ -174,9 +174,9 @@ struct WriteCase {
 
 void PrintTo(const WriteCase &c, std::ostream *os) { *os << c.name; }
 
-class Writestr : public testing::TestWithParam<WriteCase> {};
+class WritestrTable : public testing::TestWithParam<WriteCase> {};
 
-TEST_P(Writestr, WritesTheRightBytes)
+TEST_P(WritestrTable, WritesTheRightBytes)
 {
     const auto &c = GetParam();
     support::StdoutCapture capture;
@@ -184,7 +184,7 @@ TEST_P(Writestr, WritesTheRightBytes)
     EXPECT_EQ(capture.text(), c.written);
 }
 
-INSTANTIATE_TEST_SUITE_P(, Writestr,
+INSTANTIATE_TEST_SUITE_P(, WritestrTable,
     testing::Values(WriteCase{"length_cuts", "hello", 3, "hel"}, WriteCase{"zero_terminated", "hello", 0, "hello"},
                     WriteCase{"empty", "", 0, ""}, WriteCase{"zero_bytes_inside", std::string("a\0b", 3), 3,
                                                              std::string("a\0b", 3)},
@@ -362,9 +362,9 @@ struct E2eCase {
 
 void PrintTo(const E2eCase &c, std::ostream *os) { *os << c.name; }
 
-class EndToEnd : public testing::TestWithParam<E2eCase> {};
+class EndToEndTable : public testing::TestWithParam<E2eCase> {};
 
-TEST_P(EndToEnd, Runs)
+TEST_P(EndToEndTable, Runs)
 {
     const auto &c = GetParam();
     std::vector<std::string> argv = {PROBE};
@@ -375,7 +375,7 @@ TEST_P(EndToEnd, Runs)
     EXPECT_FALSE(result.timed_out);
 }
 
-INSTANTIATE_TEST_SUITE_P(, EndToEnd,
+INSTANTIATE_TEST_SUITE_P(, EndToEndTable,
     testing::Values(
         E2eCase{"args_a_b", {"args", "a", "b"}, "", Input::Pipe,
                 "count=3\n[args]\n[a]\n[b]\npast=0\nminus2=3\nmin=3\n", 0},
