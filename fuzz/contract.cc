@@ -25,11 +25,7 @@
 
 namespace {
 
-using support::Contract;
-using support::R11;
-using support::RAX;
-
-enum Routine { Startarg, Readstr, Writestr, Argvint, Readint, Writeint, Writechr, Argvdec, Readdec, Writedec, Count };
+using namespace support;
 
 constexpr std::size_t step_size = 1 + 8 + 8;
 constexpr std::size_t buffer_size = 64;
@@ -68,9 +64,7 @@ struct Expected {
 
 std::string describe(int routine, uint64_t argument, bool failing)
 {
-    static const char *const names[] = {"__startarg", "__readstr", "__writestr", "__argvint", "__readint",
-                                        "__writeint", "__writechr", "__argvdec", "__readdec", "__writedec"};
-    return std::string(names[routine]) + "(" + fuzz::hex(argument) + ")" + (failing ? " failing" : "");
+    return std::string(routines[routine].name) + "(" + fuzz::hex(argument) + ")" + (failing ? " failing" : "");
 }
 
 }  // namespace
@@ -113,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     while (in.data.size() >= step_size) {
         const uint8_t options = in.byte();
         const uint64_t argument = in.quad(), seed = in.quad();
-        const int routine = (options & 0x0f) % Count;
+        const int routine = (options & 0x0f) % Routines;
         failing = options & 0x10;
         const bool misaligned = options & 0x80;
         // Mostly indices near the arguments, sometimes any 64-bit value.
@@ -125,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Expected want;
         switch (routine) {
         case Startarg:
-            call = Contract(__startarg).args(index).may_change({RAX});
+            call = Contract(__startarg).args(index);
             want.check_rax = true;
             want.rax = index < 0 ? count : present ? reinterpret_cast<uint64_t>(texts[index]) : 0;
             want.carry = index >= 0 && !present;
@@ -133,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         case Readstr: {
             const std::size_t capacity = argument % (buffer_size + 1);
             std::memset(buffer, 0xAA, sizeof buffer);
-            call = Contract(__readstr).args(buffer, capacity).may_change({RAX, R11});
+            call = Contract(__readstr).args(buffer, capacity);
             want.check_rax = true;
             const std::string bytes = next_read(capacity);
             want.rax = failing ? uint64_t(-EISDIR) : bytes.size() - (!bytes.empty() && bytes.back() == '\n');
@@ -144,18 +138,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         case Writestr: {
             const std::size_t offset = argument % (pool.size() + 1);
             const std::size_t length = (argument >> 32) % (pool.size() - offset + 1);
-            call = Contract(__writestr).args(pool.c_str() + offset, length).may_change({R11});
+            call = Contract(__writestr).args(pool.c_str() + offset, length);
             want.output = length ? pool.substr(offset, length) : std::string(pool.c_str() + offset);
             break;
         }
         case Argvint:
-            call = Contract(__argvint).args(index).may_change({RAX});
+            call = Contract(__argvint).args(index);
             want.check_rax = true;
             want.rax = index < 0 ? count : present ? model::strtoint(texts[index]) : 0;
             want.carry = index >= 0 && !present;
             break;
         case Readint: {
-            call = Contract(__readint).may_change({RAX, R11});
+            call = Contract(__readint);
             want.check_rax = true;
             const std::string line = next_line();
             want.rax = model::strtoint(line.c_str());
@@ -163,21 +157,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             break;
         }
         case Writeint:
-            call = Contract(__writeint).args(argument).may_change({R11});
+            call = Contract(__writeint).args(argument);
             want.output = model::writeint(static_cast<int64_t>(argument));
             break;
         case Writechr:
-            call = Contract(__writechr).args(argument).may_change({R11});
+            call = Contract(__writechr).args(argument);
             want.output = model::writechr(argument);
             break;
         case Argvdec:
-            call = Contract(__argvdec).args(index).may_change_xmm0();
+            call = Contract(__argvdec).args(index);
             want.check_xmm0 = true;
             want.xmm0 = model::to_bits(present ? model::strtodec(texts[index]) : 0.0);
             want.carry = index >= 0 && !present;
             break;
         case Readdec: {
-            call = Contract(__readdec).may_change({R11}).may_change_xmm0();
+            call = Contract(__readdec);
             want.check_xmm0 = true;
             const std::string line = next_line();
             want.xmm0 = model::to_bits(model::strtodec(line.c_str()));
@@ -185,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             break;
         }
         case Writedec:
-            call = Contract(__writedec).decimal(model::from_bits(argument)).may_change({R11});
+            call = Contract(__writedec).decimal(model::from_bits(argument));
             want.output = model::writedec(model::from_bits(argument));
             break;
         }
@@ -194,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             want.carry = failing;  // even a write of no bytes fails on a read-only descriptor
         call.carry(want.carry);
         fuzz::set_failing(failing);
-        const auto outcome = support::check_contract(call, misaligned, seed);
+        const auto outcome = check_contract(call, misaligned, seed);
         fuzz::set_failing(false);
         if (failing)
             want.output.clear();  // every write failed, and every read

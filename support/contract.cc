@@ -1,7 +1,30 @@
 #include "contract.h"
 
+#include <bareio.h>
+
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
+#if __has_include(<valgrind/memcheck.h>)
+#include <valgrind/memcheck.h>
+#else
+#define VALGRIND_MAKE_MEM_DEFINED(address, size) ((void)0)
+#endif
+
+// A test links only the modules it tests: a routine it does not link
+// has the address 0 here.
+#pragma weak __startarg
+#pragma weak __readstr
+#pragma weak __writestr
+#pragma weak __argvint
+#pragma weak __readint
+#pragma weak __writeint
+#pragma weak __writechr
+#pragma weak __argvdec
+#pragma weak __readdec
+#pragma weak __writedec
+
+extern "C" void bareio_scribble();
 
 namespace support {
 namespace {
@@ -19,7 +42,23 @@ uint64_t splitmix(uint64_t &state)
 
 constexpr uint64_t carry_flag = 1u, direction_flag = 1u << 10;
 
+constexpr std::size_t below = STACK_BELOW / 8, words = below + STACK_ABOVE / 8;
+
 }  // namespace
+
+Rules Contract::rules_of(const void *routine)
+{
+    const auto at = [](auto *function) { return reinterpret_cast<const void *>(function); };
+    const void *const addresses[Routines] = {at(__startarg), at(__readstr), at(__writestr), at(__argvint),
+                                              at(__readint),  at(__writeint), at(__writechr), at(__argvdec),
+                                              at(__readdec),  at(__writedec)};
+    for (int which = 0; which < Routines; ++which)
+        if (routine && routine == addresses[which])
+            return routines[which];
+    if (routine == at(bareio_scribble))
+        return {"bareio_scribble", bit(R11), 0, 8};
+    throw std::invalid_argument("no rules for this routine");
+}
 
 Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
 {
@@ -34,9 +73,14 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
     in.gpr[RSI] = contract.rsi;
     if (contract.pass_xmm0)
         std::memcpy(&in.xmm[0][0], &contract.xmm0, sizeof contract.xmm0);
+    for (auto &word : in.stack)
+        word = splitmix(seed);
+    in.stack[below] = 0;  // the way back, which the trampoline keeps there
 
     Outcome outcome{};
     bareio_checked_call(contract.routine, &in, &outcome.out, misaligned);
+    // What the routine left below rsp is stack it gave back: defined.
+    VALGRIND_MAKE_MEM_DEFINED(outcome.out.stack, sizeof outcome.out.stack);
 
     // Plain strings, not a stream: a test may call this with no descriptor
     // to spare, and a sanitizer's checks of a stream's type open a pipe.
@@ -46,7 +90,7 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
         std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
         return std::string(text);
     };
-    const unsigned may_change = contract.changes_gpr | 1u << RSP;
+    const unsigned may_change = contract.rules.gpr | bit(RSP);
     for (int reg = 0; reg < 16; ++reg)
         if (!(may_change & (1u << reg)) && in.gpr[reg] != outcome.out.gpr[reg])
             report += std::string(gpr_names[reg]) + " changed " + hex(in.gpr[reg]) + " -> " +
@@ -54,7 +98,7 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
     if (outcome.out.gpr[RSP] != 0)
         report += "rsp moved by " + hex(outcome.out.gpr[RSP]) + "; ";
     for (int reg = 0; reg < 16; ++reg)
-        if (!(contract.changes_xmm & (1u << reg)) &&
+        if (!(contract.rules.xmm & bit(reg)) &&
             std::memcmp(in.xmm[reg], outcome.out.xmm[reg], sizeof in.xmm[reg]) != 0)
             report += "xmm" + std::to_string(reg) + " changed; ";
     if (outcome.out.rflags & direction_flag)
@@ -63,6 +107,16 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
     if (contract.carry_out >= 0 && carry != bool(contract.carry_out))
         report += std::string("carry ") + (carry ? "set" : "clear") + " (entered " +
                   (in.rflags ? "set" : "clear") + "); ";
+    for (std::size_t word = below; word < words; ++word)
+        if (in.stack[word] != outcome.out.stack[word])
+            report += "stack at rsp+" + std::to_string(8 * (word - below)) + " changed; ";
+    std::size_t deepest = 0;
+    while (deepest < below && in.stack[deepest] == outcome.out.stack[deepest])
+        ++deepest;
+    outcome.depth = 8 * (below - deepest);
+    if (outcome.depth > contract.rules.depth)
+        report += std::to_string(outcome.depth) + " bytes of stack used, more than the " +
+                  std::to_string(contract.rules.depth) + " of " + contract.rules.name + "; ";
     outcome.violations = report;
     return outcome;
 }

@@ -6,7 +6,12 @@
  * sets CF to bit 0 of in->rflags, calls routine with rsp 0 mod 16
  * (misaligned = 0) or 8 mod 16 (1), and stores every register into *out:
  * gpr[7] becomes the drift of rsp across the call (0 when the routine is
- * balanced), rflags the flags after it.
+ * balanced), rflags the flags after it. Around the call, in->stack lies
+ * on the stack from STACK_BELOW bytes below rsp up to STACK_ABOVE above
+ * it, the word at rsp excepted (the way back, for the unwinder); out->stack
+ * has those words after the call, the way back as 0 when it is intact.
+ * The trampoline moves rsp down over the words below before it writes or
+ * reads them, so that they are never below rsp to a memory checker.
  * Single-threaded: the pointers it must keep live across the call, when no
  * register is free, sit in .bss.
  *
@@ -51,6 +56,8 @@ routine:	.quad 0
 out_ptr:	.quad 0
 saved_rsp:	.quad 0
 call_rsp:	.quad 0
+way_back:	.quad 0
+rax_out:	.quad 0
 adopter_rsp:	.quad 0
 
 ENTRY(bareio_checked_call)
@@ -67,9 +74,18 @@ ENTRY(bareio_checked_call)
 	.cfi_remember_state
 	mov	rbp, rsp		/* nothing is stored below rsp: switch, */
 	.cfi_def_cfa_register rbp
+	lea	rsp, [rax - STACK_BELOW]
+	mov	rdi, rsp		/* lay in->stack about the call, */
+	mov	rdx, rsi
+	lea	rsi, [rsi + REGS_STACK]
+	mov	ecx, (STACK_BELOW + STACK_ABOVE) / 8
+	cld
+	rep movsq
+	mov	rsi, rdx
 	mov	rsp, rax
 	mov	qword ptr [rsp], r11	/* then leave the way back, for the unwinder */
 	cfa_through_word_at 0
+	mov	qword ptr [rip + way_back], r11
 	mov	qword ptr [rip + call_rsp], rsp
 
 	.irp n, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
@@ -95,13 +111,10 @@ ENTRY(bareio_checked_call)
 
 	call	qword ptr [rip + routine]
 
-	pushfq
+	mov	qword ptr [rip + rax_out], rax
+	pushfq				/* where the return address was: no deeper */
 	cfa_through_word_at 8
-	push	rax
-	cfa_through_word_at 16
 	mov	rax, qword ptr [rip + out_ptr]
-	pop	qword ptr [rax + GPR(0)]
-	cfa_through_word_at 8
 	pop	qword ptr [rax + REGS_RFLAGS]
 	cfa_through_word_at 0
 	mov	qword ptr [rax + GPR(1)], rbx
@@ -118,6 +131,8 @@ ENTRY(bareio_checked_call)
 	mov	qword ptr [rax + GPR(13)], r13
 	mov	qword ptr [rax + GPR(14)], r14
 	mov	qword ptr [rax + GPR(15)], r15
+	mov	rbx, qword ptr [rip + rax_out]
+	mov	qword ptr [rax + GPR(0)], rbx
 	mov	rbx, rsp
 	sub	rbx, qword ptr [rip + call_rsp]
 	mov	qword ptr [rax + GPR(7)], rbx
@@ -125,7 +140,21 @@ ENTRY(bareio_checked_call)
 	movdqu	xmmword ptr [rax + XMM(\n)], xmm\n
 	.endr
 
-	mov	rsp, qword ptr [rip + saved_rsp]
+	mov	rbp, qword ptr [rip + saved_rsp]
+	.cfi_restore_state		/* our frame through rbp again, */
+	.cfi_remember_state
+	.cfi_def_cfa_register rbp
+	mov	rsp, qword ptr [rip + call_rsp]
+	mov	rbx, qword ptr [rip + way_back]
+	xor	qword ptr [rsp], rbx	/* 0 when the routine left it */
+	sub	rsp, STACK_BELOW
+	mov	rsi, rsp		/* and the words about the call into out */
+	lea	rdi, [rax + REGS_STACK]
+	mov	ecx, (STACK_BELOW + STACK_ABOVE) / 8
+	cld
+	rep movsq
+
+	mov	rsp, rbp
 	.cfi_restore_state
 	restore	CALLEE_SAVED
 	ret
@@ -153,3 +182,15 @@ ENTRY(bareio_adopt)
 	restore	CALLEE_SAVED
 	ret
 END(bareio_adopt)
+
+/*
+ * bareio_scribble: a routine of the harness's own, which keeps every
+ * register but changes the word above its return address, as a routine
+ * that took its caller's frame for scratch would; the contract check must
+ * name that word.
+ */
+ENTRY(bareio_scribble)
+	not	qword ptr [rsp + 8]
+	clc				/* as a writer that lost no byte */
+	ret
+END(bareio_scribble)

@@ -28,8 +28,6 @@ namespace {
 
 using support::Contract;
 using support::Input;
-using support::R11;
-using support::RAX;
 using support::run;
 
 // ---- __startarg before __start ---------------------------------------------
@@ -83,8 +81,7 @@ int main_three_arguments()
         return 4;
     // The contract of the started path: only rax may change.
     for (int64_t index : {-1, 0, 1, 2})
-        if (!support::check_both_alignments(Contract(__startarg).args(index).may_change({RAX}).carry(index >= 2))
-                 .empty())
+        if (!support::check_both_alignments(Contract(__startarg).args(index).carry(index >= 2)).empty())
             return 5;
     return 42;
 }
@@ -209,8 +206,7 @@ TEST(Writestr, AWriteErrorEndsTheCallQuietly)
 {
     support::StdoutClosed closed;
     for (uint64_t length : {0, 4})
-        EXPECT_EQ(
-            support::check_both_alignments(Contract(__writestr).args("lost", length).may_change({R11}).carry(true)), "");
+        EXPECT_EQ(support::check_both_alignments(Contract(__writestr).args("lost", length).carry(true)), "");
 }
 
 TEST(Writestr, NullTextOfLengthZeroWritesNothing)
@@ -262,21 +258,20 @@ TEST(Writestr, EveryByteArrivesInterruptedOrNonBlocking)
 TEST(Contract, StartargChangesOnlyRax)
 {
     for (int64_t index : {-1, 0, 5})
-        EXPECT_EQ(support::check_both_alignments(Contract(__startarg).args(index).may_change({RAX}).carry(index >= 0)),
-                  "");
+        EXPECT_EQ(support::check_both_alignments(Contract(__startarg).args(index).carry(index >= 0)), "");
 }
 
 TEST(Contract, ReadstrChangesOnlyRaxAndR11)
 {
     char buffer[32];
-    for (bool misaligned : {false, true}) {
-        support::StdinFeed feed("hello\n");
-        const auto outcome =
-            support::check_contract(Contract(__readstr).args(buffer, 20).may_change({RAX, R11}).carry(false),
-                                    misaligned);
-        EXPECT_EQ(outcome.violations, "");
-        EXPECT_EQ(outcome.out.gpr[support::RAX], 5u);
-    }
+    for (Input how : {Input::File, Input::Pipe, Input::StreamSocket, Input::PacketSocket})
+        for (bool misaligned : {false, true}) {
+            support::StdinFeed feed("hello\n", how);
+            const auto outcome =
+                support::check_contract(Contract(__readstr).args(buffer, 20).carry(false), misaligned);
+            EXPECT_EQ(outcome.violations, "");
+            EXPECT_EQ(outcome.out.gpr[support::RAX], 5u);
+        }
 }
 
 TEST(Contract, WritestrChangesOnlyR11)
@@ -286,8 +281,7 @@ TEST(Contract, WritestrChangesOnlyR11)
         for (bool misaligned : {false, true}) {
             support::StdoutCapture capture;
             const auto outcome =
-                support::check_contract(Contract(__writestr).args(text, length).may_change({R11}).carry(false),
-                                        misaligned);
+                support::check_contract(Contract(__writestr).args(text, length).carry(false), misaligned);
             EXPECT_EQ(capture.text(), length ? "hel" : "hello");
             EXPECT_EQ(outcome.violations, "");
         }
@@ -296,8 +290,7 @@ TEST(Contract, WritestrChangesOnlyR11)
     for (const char *bytes : {static_cast<const char *>(nullptr), large.c_str()})
         for (bool misaligned : {false, true}) {
             support::StdoutDrain drain(true);
-            const auto outcome =
-                support::check_contract(Contract(__writestr).args(bytes).may_change({R11}).carry(false), misaligned);
+            const auto outcome = support::check_contract(Contract(__writestr).args(bytes).carry(false), misaligned);
             EXPECT_EQ(drain.text().size(), bytes ? large.size() : 0);
             EXPECT_EQ(outcome.violations, "");
         }
@@ -313,8 +306,8 @@ TEST(Contract, WritestrAfterAFailingPollChangesOnlyR11)
         support::Outcome outcome;
         {
             support::NoDescriptorsAllowed limit;
-            outcome = support::check_contract(
-                Contract(__writestr).args(large.c_str(), large.size()).may_change({R11}).carry(true), misaligned);
+            outcome = support::check_contract(Contract(__writestr).args(large.c_str(), large.size()).carry(true),
+                                              misaligned);
         }
         EXPECT_LT(drain.text().size(), large.size());
         EXPECT_EQ(outcome.violations, "");
