@@ -1,6 +1,5 @@
 #include "contract.h"
-
-#include <bareio.h>
+#include "redirect.h"
 
 #include <cstdio>
 #include <cstring>
@@ -11,19 +10,7 @@
 #define VALGRIND_MAKE_MEM_DEFINED(address, size) ((void)0)
 #endif
 
-// A test links only the modules it tests: a routine it does not link
-// has the address 0 here.
-#pragma weak __startarg
-#pragma weak __readstr
-#pragma weak __writestr
-#pragma weak __argvint
-#pragma weak __readint
-#pragma weak __writeint
-#pragma weak __writechr
-#pragma weak __argvdec
-#pragma weak __readdec
-#pragma weak __writedec
-
+extern "C" const void *const bareio_routines[support::Routines];  // trampoline.S
 extern "C" void bareio_scribble();
 
 namespace support {
@@ -44,18 +31,21 @@ constexpr uint64_t carry_flag = 1u, direction_flag = 1u << 10;
 
 constexpr std::size_t below = STACK_BELOW / 8, words = below + STACK_ABOVE / 8;
 
+std::string hex(uint64_t value)
+{
+    char text[19];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
 }  // namespace
 
 Rules Contract::rules_of(const void *routine)
 {
-    const auto at = [](auto *function) { return reinterpret_cast<const void *>(function); };
-    const void *const addresses[Routines] = {at(__startarg), at(__readstr), at(__writestr), at(__argvint),
-                                              at(__readint),  at(__writeint), at(__writechr), at(__argvdec),
-                                              at(__readdec),  at(__writedec)};
     for (int which = 0; which < Routines; ++which)
-        if (routine && routine == addresses[which])
+        if (routine && routine == bareio_routines[which])
             return routines[which];
-    if (routine == at(bareio_scribble))
+    if (routine == reinterpret_cast<const void *>(bareio_scribble))
         return {"bareio_scribble", bit(R11), 0, 8};
     throw std::invalid_argument("no rules for this routine");
 }
@@ -85,11 +75,6 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
     // Plain strings, not a stream: a test may call this with no descriptor
     // to spare, and a sanitizer's checks of a stream's type open a pipe.
     std::string report;
-    const auto hex = [](uint64_t value) {
-        char text[19];
-        std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
-        return std::string(text);
-    };
     const unsigned may_change = contract.rules.gpr | bit(RSP);
     for (int reg = 0; reg < 16; ++reg)
         if (!(may_change & (1u << reg)) && in.gpr[reg] != outcome.out.gpr[reg])
@@ -107,6 +92,9 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
     if (contract.carry_out >= 0 && carry != bool(contract.carry_out))
         report += std::string("carry ") + (carry ? "set" : "clear") + " (entered " +
                   (in.rflags ? "set" : "clear") + "); ";
+    const uint64_t result = contract.rules.xmm & 1 ? outcome.out.xmm[0][0] : outcome.out.gpr[RAX];
+    if (contract.result_out && result != *contract.result_out)
+        report += "result " + hex(result) + ", not " + hex(*contract.result_out) + "; ";
     for (std::size_t word = below; word < words; ++word)
         if (in.stack[word] != outcome.out.stack[word])
             report += "stack at rsp+" + std::to_string(8 * (word - below)) + " changed; ";
@@ -123,7 +111,19 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
 
 std::string check_both_alignments(const Contract &contract)
 {
-    return check_contract(contract, false).violations + check_contract(contract, true).violations;
+    std::string report;
+    for (bool misaligned : {false, true}) {
+        std::optional<StdinFeed> feed;
+        if (contract.input_bytes)
+            feed.emplace(*contract.input_bytes, contract.input_how);
+        std::optional<StdoutCapture> capture;
+        if (contract.written)
+            capture.emplace();
+        report += check_contract(contract, misaligned).violations;
+        if (capture && capture->text() != *contract.written)
+            report += "wrote other than \"" + *contract.written + "\"; ";
+    }
+    return report;
 }
 
 }  // namespace support

@@ -6,10 +6,12 @@
 // stack afterwards.
 #pragma once
 
+#include "descriptors.h"
 #include "registers.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -75,6 +77,12 @@ struct Contract {
     Contract &decimal(double value) { pass_xmm0 = true; xmm0 = value; return *this; }
     // The carry flag the routine returns (unchecked unless stated).
     Contract &carry(bool set) { carry_out = set; return *this; }
+    // For check_both_alignments: standard input holding bytes, afresh for
+    // each call; the result (rax, or xmm0's low half for a routine that
+    // changes it); standard output captured, and what the call writes.
+    Contract &input(std::string bytes, Input how = Input::File) { input_bytes = bytes; input_how = how; return *this; }
+    Contract &result(uint64_t value) { result_out = value; return *this; }
+    Contract &writes(std::string text) { written = text; return *this; }
 
     const void *routine = nullptr;
     Rules rules{};
@@ -82,6 +90,9 @@ struct Contract {
     bool pass_xmm0 = false;
     double xmm0 = 0.0;
     int carry_out = -1;        // 0 or 1 when stated
+    std::optional<std::string> input_bytes, written;
+    Input input_how = Input::File;
+    std::optional<uint64_t> result_out;
 
 private:
     static Rules rules_of(const void *routine);  // throws for a routine of no table
@@ -111,7 +122,8 @@ struct Outcome {
 // alignments of one seed enter once with CF set and once with it clear.
 Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed = 0);
 
-// The violations of a call at each alignment in turn: "" when both hold.
+// The violations of a call at each alignment in turn, with the input, the
+// result and the output it states: "" when all hold.
 std::string check_both_alignments(const Contract &contract);
 
 }  // namespace support

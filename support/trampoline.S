@@ -184,6 +184,19 @@ ENTRY(bareio_adopt)
 END(bareio_adopt)
 
 /*
+ * bareio_routines: the address of each routine, in the order of contract.h's
+ * Routine; 0 for one of a module that the test does not link.
+ */
+	.section .data.rel.ro, "aw"
+	.p2align 3
+	.globl	bareio_routines
+bareio_routines:
+	.irp name, __startarg, __readstr, __writestr, __argvint, __readint, __writeint, __writechr, __argvdec, __readdec, __writedec
+	.weak	\name
+	.quad	\name
+	.endr
+
+/*
  * bareio_scribble: a routine of the harness's own, which keeps every
  * register but changes the word above its return address, as a routine
  * that took its caller's frame for scratch would; the contract check must

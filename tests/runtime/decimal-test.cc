@@ -378,24 +378,20 @@ TEST(Contract, ReaddecChangesOnlyXmm0AndR11)
 {
     for (const char *text : {"-12.625\n9\n", "", "1.2.3"})
         for (Input how : {Input::File, Input::Pipe, Input::NonBlockingPipe, Input::StreamSocket, Input::PacketSocket})
-            for (bool misaligned : {false, true}) {
-                support::StdinFeed feed(text, how);
-                const auto outcome = support::check_contract(Contract(__readdec).carry(!*text), misaligned);
-                EXPECT_EQ(outcome.violations, "") << text;
-                EXPECT_EQ(outcome.out.xmm[0][0], to_bits(model::strtodec(text))) << text;
-            }
+            EXPECT_EQ(support::check_both_alignments(
+                          Contract(__readdec).input(text, how).result(to_bits(model::strtodec(text))).carry(!*text)),
+                      "")
+                << text;
 }
 
 TEST(Contract, WritedecChangesOnlyR11)
 {
     for (double value : {0.0, -0.0, 2.5, -0.25, 947827487059.3, -1e20, DBL_MAX,
                          std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::infinity()})
-        for (bool misaligned : {false, true}) {
-            support::StdoutCapture capture;
-            const auto outcome = support::check_contract(Contract(__writedec).decimal(value).carry(false), misaligned);
-            EXPECT_EQ(capture.text(), model::writedec(value));
-            EXPECT_EQ(outcome.violations, "") << value;
-        }
+        EXPECT_EQ(support::check_both_alignments(
+                      Contract(__writedec).decimal(value).writes(model::writedec(value)).carry(false)),
+                  "")
+            << value;
 }
 
 // ---- the installed object --------------------------------------------------

@@ -260,12 +260,9 @@ TEST(Contract, ReadintChangesOnlyRaxAndR11)
     // through interruptions, waiting in poll, and a message a read.
     for (Input how : {Input::File, Input::Pipe, Input::InterruptedPipe, Input::NonBlockingPipe, Input::StreamSocket,
                       Input::PacketSocket, Input::DatagramSocket})
-        for (bool misaligned : {false, true}) {
-            support::StdinFeed feed("-9223372036854775808\n1\n", how);
-            const auto outcome = support::check_contract(Contract(__readint).carry(false), misaligned);
-            EXPECT_EQ(outcome.violations, "");
-            EXPECT_EQ(outcome.out.gpr[support::RAX], uint64_t{1} << 63);
-        }
+        EXPECT_EQ(support::check_both_alignments(
+                      Contract(__readint).input("-9223372036854775808\n1\n", how).result(1ull << 63).carry(false)),
+                  "");
 }
 
 // With RLIMIT_NOFILE at 0 poll fails: the line ends as on a read error.
@@ -289,28 +286,16 @@ TEST(Contract, ReadintAfterAFailingPollChangesOnlyRaxAndR11)
 // return address, proves that the check guards the stack.
 TEST(Contract, WriteintAndWritechrChangeOnlyR11)
 {
-    struct Call {
-        void (*routine)(int64_t);
-        int64_t argument;
-        const char *written;
-        const char *violations = "";
+    const std::pair<Contract, const char *> calls[] = {
+        {Contract(__writeint).args(INT64_MIN).writes("-9223372036854775808"), ""},
+        {Contract(__writeint).args(0).writes("0"), ""},
+        {Contract(__writeint).args(123456789012).writes("123456789012"), ""},
+        {Contract(__writechr).args(0x4847464544434241).writes("ABCDEFGH"), ""},
+        {Contract(__writechr).args('A').writes("A"), ""},
+        {Contract(bareio_scribble).writes(""), "stack at rsp+0 changed; stack at rsp+0 changed; "},
     };
-    const Call calls[] = {
-        {&__writeint, INT64_MIN, "-9223372036854775808"},
-        {&__writeint, 0, "0"},
-        {&__writeint, 123456789012, "123456789012"},
-        {reinterpret_cast<void (*)(int64_t)>(&__writechr), 0x4847464544434241, "ABCDEFGH"},
-        {reinterpret_cast<void (*)(int64_t)>(&__writechr), 'A', "A"},
-        {reinterpret_cast<void (*)(int64_t)>(&bareio_scribble), 0, "", "stack at rsp+0 changed; "},
-    };
-    for (const auto &call : calls)
-        for (bool misaligned : {false, true}) {
-            support::StdoutCapture capture;
-            const auto outcome =
-                support::check_contract(Contract(call.routine).args(call.argument).carry(false), misaligned);
-            EXPECT_EQ(capture.text(), call.written);
-            EXPECT_EQ(outcome.violations, call.violations) << call.written;
-        }
+    for (const auto &[call, violations] : calls)
+        EXPECT_EQ(support::check_both_alignments(Contract(call).carry(false)), violations) << *call.written;
 }
 
 // ---- the installed object --------------------------------------------------
