@@ -29,7 +29,11 @@ uint64_t splitmix(uint64_t &state)
 
 constexpr uint64_t carry_flag = 1u, direction_flag = 1u << 10;
 
-constexpr std::size_t below = STACK_BELOW / 8, words = below + STACK_ABOVE / 8;
+// The stack a routine is called on: junk (4 KiB, of which the routines use
+// some hundred bytes) below its return address; above that the way back,
+// then canaries, where its caller's frame would be.
+constexpr std::size_t below = 4096 / 8, words = below + 1 + 256 / 8;
+alignas(16) uint64_t stack[words];
 
 std::string hex(uint64_t value)
 {
@@ -63,14 +67,17 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
     in.gpr[RSI] = contract.rsi;
     if (contract.pass_xmm0)
         std::memcpy(&in.xmm[0][0], &contract.xmm0, sizeof contract.xmm0);
-    for (auto &word : in.stack)
+    uint64_t laid[words];
+    for (auto &word : laid)
         word = splitmix(seed);
-    in.stack[below] = 0;  // the way back, which the trampoline keeps there
+    const std::size_t at = below + misaligned;  // rsp at the call: 0 or 8 modulo 16
+    laid[at] = 0;                               // the way back, as the trampoline leaves it
+    std::memcpy(stack, laid, sizeof stack);
 
     Outcome outcome{};
-    bareio_checked_call(contract.routine, &in, &outcome.out, misaligned);
+    bareio_checked_call(contract.routine, &in, &outcome.out, stack + at);
     // What the routine left below rsp is stack it gave back: defined.
-    VALGRIND_MAKE_MEM_DEFINED(outcome.out.stack, sizeof outcome.out.stack);
+    VALGRIND_MAKE_MEM_DEFINED(stack, sizeof stack);
 
     // Plain strings, not a stream: a test may call this with no descriptor
     // to spare, and a sanitizer's checks of a stream's type open a pipe.
@@ -95,13 +102,13 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
     const uint64_t result = contract.rules.xmm & 1 ? outcome.out.xmm[0][0] : outcome.out.gpr[RAX];
     if (contract.result_out && result != *contract.result_out)
         report += "result " + hex(result) + ", not " + hex(*contract.result_out) + "; ";
-    for (std::size_t word = below; word < words; ++word)
-        if (in.stack[word] != outcome.out.stack[word])
-            report += "stack at rsp+" + std::to_string(8 * (word - below)) + " changed; ";
+    for (std::size_t word = at; word < words; ++word)
+        if (stack[word] != laid[word])
+            report += "stack at rsp+" + std::to_string(8 * (word - at)) + " changed; ";
     std::size_t deepest = 0;
-    while (deepest < below && in.stack[deepest] == outcome.out.stack[deepest])
+    while (deepest < at && stack[deepest] == laid[deepest])
         ++deepest;
-    outcome.depth = 8 * (below - deepest);
+    outcome.depth = 8 * (at - deepest);
     if (outcome.depth > contract.rules.depth)
         report += std::to_string(outcome.depth) + " bytes of stack used, more than the " +
                   std::to_string(contract.rules.depth) + " of " + contract.rules.name + "; ";

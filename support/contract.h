@@ -1,9 +1,8 @@
 // Register-contract checks: a run-time routine is called through an
 // assembly trampoline that fills every general register (but rsp) and every
-// xmm register with distinct random-looking values, the 256 bytes above the
-// return address with canaries and 1 KiB below rsp with junk, calls it with
-// the stack pointer 0 or 8 modulo 16, and records every register and that
-// stack afterwards.
+// xmm register with distinct random-looking values, calls it with the stack
+// pointer 0 or 8 modulo 16 on a stack of junk below the return address and
+// canaries above it, and records every register and that stack afterwards.
 #pragma once
 
 #include "descriptors.h"
@@ -23,20 +22,15 @@ struct Registers {
     uint64_t gpr[16];       // in Gpr order; gpr[RSP] out: rsp drift after return
     uint64_t xmm[16][2];
     uint64_t rflags;        // in: bit 0 the carry on entry; out: the flags
-    // The words about the routine's return address: junk below it, then the
-    // word at rsp (0: the trampoline keeps its way back there) and canaries.
-    uint64_t stack[(STACK_BELOW + STACK_ABOVE) / 8];
 };
 
 // trampoline.S reads and writes the struct by the offsets in registers.h.
 static_assert(RAX == 0 && RSP == 7 && R15 == 15, "gpr[] is indexed in Gpr order");
 static_assert(offsetof(Registers, gpr) == REGS_GPR(0) && sizeof(uint64_t) == REGS_GPR(1));
 static_assert(offsetof(Registers, xmm) == REGS_XMM(0) && sizeof(Registers::xmm[0]) == REGS_XMM(1) - REGS_XMM(0));
-static_assert(offsetof(Registers, rflags) == REGS_RFLAGS && offsetof(Registers, stack) == REGS_STACK);
-static_assert(sizeof(Registers) == REGS_SIZE);
+static_assert(offsetof(Registers, rflags) == REGS_RFLAGS && sizeof(Registers) == REGS_SIZE);
 
-extern "C" void bareio_checked_call(const void *routine, const Registers *in, Registers *out,
-                                    uint64_t misaligned);
+extern "C" void bareio_checked_call(const void *routine, const Registers *in, Registers *out, uint64_t *stack);
 
 // The run-time's routines (but __start), in the order of the table below.
 enum Routine { Startarg, Readstr, Writestr, Argvint, Readint, Writeint, Writechr, Argvdec, Readdec, Writedec,

@@ -10,9 +10,6 @@
 #define REGS_GPR(n)	(8 * (n))		/* uint64_t gpr[16], in Gpr order */
 #define REGS_XMM(n)	(128 + 16 * (n))	/* uint64_t xmm[16][2] */
 #define REGS_RFLAGS	384			/* uint64_t rflags */
-#define REGS_STACK	392	/* uint64_t stack[]: rsp - STACK_BELOW up to */
-#define STACK_BELOW	1024	/* rsp + STACK_ABOVE, rsp as at the call */
-#define STACK_ABOVE	256
-#define REGS_SIZE	(REGS_STACK + STACK_BELOW + STACK_ABOVE)
+#define REGS_SIZE	392
 
 #endif

@@ -1,17 +1,13 @@
 /*
  * Test trampolines for the run-time's register contract.
  *
- * bareio_checked_call(routine, in, out, misaligned) loads every register
- * but rsp from *in (rdi and rsi carrying the arguments, xmm0 a decimal),
- * sets CF to bit 0 of in->rflags, calls routine with rsp 0 mod 16
- * (misaligned = 0) or 8 mod 16 (1), and stores every register into *out:
- * gpr[7] becomes the drift of rsp across the call (0 when the routine is
- * balanced), rflags the flags after it. Around the call, in->stack lies
- * on the stack from STACK_BELOW bytes below rsp up to STACK_ABOVE above
- * it, the word at rsp excepted (the way back, for the unwinder); out->stack
- * has those words after the call, the way back as 0 when it is intact.
- * The trampoline moves rsp down over the words below before it writes or
- * reads them, so that they are never below rsp to a memory checker.
+ * bareio_checked_call(routine, in, out, stack) loads every register but
+ * rsp from *in (rdi and rsi carrying the arguments, xmm0 a decimal), sets
+ * CF to bit 0 of in->rflags, calls routine with rsp = stack, on a stack
+ * its caller has laid out, and stores every register into *out: gpr[7]
+ * becomes the drift of rsp across the call (0 when the routine is
+ * balanced), rflags the flags after it. The word at stack holds the way
+ * back during the call, and 0 after it while the routine leaves it alone.
  * Single-threaded: the pointers it must keep live across the call, when no
  * register is free, sit in .bss.
  *
@@ -66,23 +62,10 @@ ENTRY(bareio_checked_call)
 	mov	qword ptr [rip + routine], rdi
 	mov	qword ptr [rip + out_ptr], rdx
 	mov	qword ptr [rip + saved_rsp], rsp
-	mov	rax, rsp
-	and	rax, -16
-	sub	rax, 256		/* room between us and the routine */
-	shl	rcx, 3
-	sub	rax, rcx		/* 8 when misaligned */
 	.cfi_remember_state
 	mov	rbp, rsp		/* nothing is stored below rsp: switch, */
 	.cfi_def_cfa_register rbp
-	lea	rsp, [rax - STACK_BELOW]
-	mov	rdi, rsp		/* lay in->stack about the call, */
-	mov	rdx, rsi
-	lea	rsi, [rsi + REGS_STACK]
-	mov	ecx, (STACK_BELOW + STACK_ABOVE) / 8
-	cld
-	rep movsq
-	mov	rsi, rdx
-	mov	rsp, rax
+	mov	rsp, rcx
 	mov	qword ptr [rsp], r11	/* then leave the way back, for the unwinder */
 	cfa_through_word_at 0
 	mov	qword ptr [rip + way_back], r11
@@ -140,21 +123,10 @@ ENTRY(bareio_checked_call)
 	movdqu	xmmword ptr [rax + XMM(\n)], xmm\n
 	.endr
 
-	mov	rbp, qword ptr [rip + saved_rsp]
-	.cfi_restore_state		/* our frame through rbp again, */
-	.cfi_remember_state
-	.cfi_def_cfa_register rbp
-	mov	rsp, qword ptr [rip + call_rsp]
+	mov	rax, qword ptr [rip + call_rsp]
 	mov	rbx, qword ptr [rip + way_back]
-	xor	qword ptr [rsp], rbx	/* 0 when the routine left it */
-	sub	rsp, STACK_BELOW
-	mov	rsi, rsp		/* and the words about the call into out */
-	lea	rdi, [rax + REGS_STACK]
-	mov	ecx, (STACK_BELOW + STACK_ABOVE) / 8
-	cld
-	rep movsq
-
-	mov	rsp, rbp
+	xor	qword ptr [rax], rbx	/* 0 when the routine left it */
+	mov	rsp, qword ptr [rip + saved_rsp]
 	.cfi_restore_state
 	restore	CALLEE_SAVED
 	ret
@@ -183,10 +155,8 @@ ENTRY(bareio_adopt)
 	ret
 END(bareio_adopt)
 
-/*
- * bareio_routines: the address of each routine, in the order of contract.h's
- * Routine; 0 for one of a module that the test does not link.
- */
+/* Each routine's address in the order of contract.h's Routine; 0 for one
+   of a module that the test does not link. */
 	.section .data.rel.ro, "aw"
 	.p2align 3
 	.globl	bareio_routines
@@ -196,12 +166,8 @@ bareio_routines:
 	.quad	\name
 	.endr
 
-/*
- * bareio_scribble: a routine of the harness's own, which keeps every
- * register but changes the word above its return address, as a routine
- * that took its caller's frame for scratch would; the contract check must
- * name that word.
- */
+/* A routine of the harness's own that keeps every register but changes
+   the word above its return address: the contract check must name it. */
 ENTRY(bareio_scribble)
 	not	qword ptr [rsp + 8]
 	clc				/* as a writer that lost no byte */
