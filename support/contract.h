@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <type_traits>
 
@@ -73,10 +74,12 @@ struct Contract {
     Contract &carry(bool set) { carry_out = set; return *this; }
     // For check_both_alignments: standard input holding bytes, afresh for
     // each call; the result (rax, or xmm0's low half for a routine that
-    // changes it); standard output captured, and what the call writes.
+    // changes it); standard output captured (or a non-blocking pipe drained
+    // slowly), and what the call writes; what the check reports, if not "".
     Contract &input(std::string bytes, Input how = Input::File) { input_bytes = bytes; input_how = how; return *this; }
     Contract &result(uint64_t value) { result_out = value; return *this; }
-    Contract &writes(std::string text) { written = text; return *this; }
+    Contract &writes(std::string text, bool drained = false) { written = text; drain = drained; return *this; }
+    Contract &reports(std::string text) { violations = text; return *this; }
 
     const void *routine = nullptr;
     Rules rules{};
@@ -87,6 +90,8 @@ struct Contract {
     std::optional<std::string> input_bytes, written;
     Input input_how = Input::File;
     std::optional<uint64_t> result_out;
+    bool drain = false;
+    std::string violations;
 
 private:
     static Rules rules_of(const void *routine);  // throws for a routine of no table
@@ -99,6 +104,8 @@ private:
             return static_cast<uint64_t>(value);
     }
 };
+
+inline void PrintTo(const Contract &contract, std::ostream *os) { *os << contract.rules.name; }
 
 struct Outcome {
     std::string violations;  // empty when the contract holds; else names each register

@@ -368,31 +368,27 @@ TEST(Writers, CarryReportsLostOutput)
 
 // ---- register contract -----------------------------------------------------
 
-TEST(Contract, ArgvdecChangesOnlyXmm0)
-{
-    for (int64_t index : {-1, 0, 4})
-        EXPECT_EQ(support::check_both_alignments(Contract(__argvdec).args(index).carry(index >= 0)), "");
-}
+// Each routine's contract on each of its paths: a row a call, made at both
+// alignments with the input, the result and the output it states.
+class ContractTable : public testing::TestWithParam<Contract> {};
 
-TEST(Contract, ReaddecChangesOnlyXmm0AndR11)
+TEST_P(ContractTable, Holds) { EXPECT_EQ(support::check_both_alignments(GetParam()), GetParam().violations); }
+
+std::vector<Contract> contracts()
 {
+    std::vector<Contract> rows;
+    for (int64_t index : {-1, 0, 4})
+        rows.push_back(Contract(__argvdec).args(index).carry(index >= 0));
     for (const char *text : {"-12.625\n9\n", "", "1.2.3"})
         for (Input how : {Input::File, Input::Pipe, Input::NonBlockingPipe, Input::StreamSocket, Input::PacketSocket})
-            EXPECT_EQ(support::check_both_alignments(
-                          Contract(__readdec).input(text, how).result(to_bits(model::strtodec(text))).carry(!*text)),
-                      "")
-                << text;
-}
-
-TEST(Contract, WritedecChangesOnlyR11)
-{
+            rows.push_back(Contract(__readdec).input(text, how).result(to_bits(model::strtodec(text))).carry(!*text));
     for (double value : {0.0, -0.0, 2.5, -0.25, 947827487059.3, -1e20, DBL_MAX,
                          std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::infinity()})
-        EXPECT_EQ(support::check_both_alignments(
-                      Contract(__writedec).decimal(value).writes(model::writedec(value)).carry(false)),
-                  "")
-            << value;
+        rows.push_back(Contract(__writedec).decimal(value).writes(model::writedec(value)).carry(false));
+    return rows;
 }
+
+INSTANTIATE_TEST_SUITE_P(, ContractTable, testing::ValuesIn(contracts()), support::by_routine);
 
 // ---- the installed object --------------------------------------------------
 

@@ -248,22 +248,34 @@ INSTANTIATE_TEST_SUITE_P(, Writechr,
 
 // ---- register contract -----------------------------------------------------
 
-TEST(Contract, ArgvintChangesOnlyRax)
-{
-    for (int64_t index : {-1, 0})
-        EXPECT_EQ(support::check_both_alignments(Contract(__argvint).args(index).carry(index >= 0)), "");
-}
+// Each routine's contract on each of its paths: a row a call, made at both
+// alignments with the input, the result and the output it states.
+class ContractTable : public testing::TestWithParam<Contract> {};
 
-TEST(Contract, ReadintChangesOnlyRaxAndR11)
+TEST_P(ContractTable, Holds) { EXPECT_EQ(support::check_both_alignments(GetParam()), GetParam().violations); }
+
+std::vector<Contract> contracts()
 {
+    std::vector<Contract> rows;
+    for (int64_t index : {-1, 0})
+        rows.push_back(Contract(__argvint).args(index).carry(index >= 0));
     // Each way of reading a line: one read and a seek back, byte by byte,
     // through interruptions, waiting in poll, and a message a read.
     for (Input how : {Input::File, Input::Pipe, Input::InterruptedPipe, Input::NonBlockingPipe, Input::StreamSocket,
                       Input::PacketSocket, Input::DatagramSocket})
-        EXPECT_EQ(support::check_both_alignments(
-                      Contract(__readint).input("-9223372036854775808\n1\n", how).result(1ull << 63).carry(false)),
-                  "");
+        rows.push_back(Contract(__readint).input("-9223372036854775808\n1\n", how).result(1ull << 63).carry(false));
+    for (int64_t value : {INT64_MIN, int64_t{0}, int64_t{123456789012}})
+        rows.push_back(Contract(__writeint).args(value).writes(std::to_string(value)).carry(false));
+    rows.push_back(Contract(__writechr).args(0x4847464544434241).writes("ABCDEFGH").carry(false));
+    rows.push_back(Contract(__writechr).args('A').writes("A").carry(false));
+    // A routine of the harness's own that writes above its return address:
+    // the check guards the stack.
+    rows.push_back(Contract(bareio_scribble).writes("").carry(false).reports(
+        "stack at rsp+0 changed; stack at rsp+0 changed; "));
+    return rows;
 }
+
+INSTANTIATE_TEST_SUITE_P(, ContractTable, testing::ValuesIn(contracts()), support::by_routine);
 
 // With RLIMIT_NOFILE at 0 poll fails: the line ends as on a read error.
 TEST(Contract, ReadintAfterAFailingPollChangesOnlyRaxAndR11)
@@ -280,22 +292,6 @@ TEST(Contract, ReadintAfterAFailingPollChangesOnlyRaxAndR11)
         EXPECT_EQ(outcome.violations, "");
         EXPECT_EQ(outcome.out.gpr[support::RAX], 0u);
     }
-}
-
-// The last row, a routine of the harness's own that writes above its
-// return address, proves that the check guards the stack.
-TEST(Contract, WriteintAndWritechrChangeOnlyR11)
-{
-    const std::pair<Contract, const char *> calls[] = {
-        {Contract(__writeint).args(INT64_MIN).writes("-9223372036854775808"), ""},
-        {Contract(__writeint).args(0).writes("0"), ""},
-        {Contract(__writeint).args(123456789012).writes("123456789012"), ""},
-        {Contract(__writechr).args(0x4847464544434241).writes("ABCDEFGH"), ""},
-        {Contract(__writechr).args('A').writes("A"), ""},
-        {Contract(bareio_scribble).writes(""), "stack at rsp+0 changed; stack at rsp+0 changed; "},
-    };
-    for (const auto &[call, violations] : calls)
-        EXPECT_EQ(support::check_both_alignments(Contract(call).carry(false)), violations) << *call.written;
 }
 
 // ---- the installed object --------------------------------------------------

@@ -255,43 +255,36 @@ TEST(Writestr, EveryByteArrivesInterruptedOrNonBlocking)
 
 // ---- register contract -------------------------------------------------------
 
-TEST(Contract, StartargChangesOnlyRax)
+// Each routine's contract on each of its paths: a row a call, made at both
+// alignments with the input, the result and the output it states.
+class ContractTable : public testing::TestWithParam<Contract> {};
+
+TEST_P(ContractTable, Holds) { EXPECT_EQ(support::check_both_alignments(GetParam()), GetParam().violations); }
+
+char buffer[32];
+const std::string large(1 << 20, 'x');
+
+std::vector<Contract> contracts()
 {
+    std::vector<Contract> rows;
     for (int64_t index : {-1, 0, 5})
-        EXPECT_EQ(support::check_both_alignments(Contract(__startarg).args(index).carry(index >= 0)), "");
-}
-
-TEST(Contract, ReadstrChangesOnlyRaxAndR11)
-{
-    char buffer[32];
+        rows.push_back(Contract(__startarg).args(index).carry(index >= 0));
     for (Input how : {Input::File, Input::Pipe, Input::StreamSocket, Input::PacketSocket})
-        EXPECT_EQ(support::check_both_alignments(
-                      Contract(__readstr).args(buffer, 20).input("hello\n", how).result(5).carry(false)),
-                  "");
+        rows.push_back(Contract(__readstr).args(buffer, 20).input("hello\n", how).result(5).carry(false));
+    for (uint64_t length : {0, 3})
+        rows.push_back(Contract(__writestr).args("hello", length).writes(length ? "hel" : "hello").carry(false));
+    // The null text, and the wait for room in a full non-blocking pipe.
+    rows.push_back(Contract(__writestr).args(static_cast<const char *>(nullptr)).writes("", true).carry(false));
+    rows.push_back(Contract(__writestr).args(large.c_str()).writes(large, true).carry(false));
+    return rows;
 }
 
-TEST(Contract, WritestrChangesOnlyR11)
-{
-    for (uint64_t length : {0, 3})
-        EXPECT_EQ(support::check_both_alignments(
-                      Contract(__writestr).args("hello", length).writes(length ? "hel" : "hello").carry(false)),
-                  "");
-    // The null text, and the wait for room in a full non-blocking pipe.
-    const std::string large(1 << 20, 'x');
-    for (const char *bytes : {static_cast<const char *>(nullptr), large.c_str()})
-        for (bool misaligned : {false, true}) {
-            support::StdoutDrain drain(true);
-            const auto outcome = support::check_contract(Contract(__writestr).args(bytes).carry(false), misaligned);
-            EXPECT_EQ(drain.text().size(), bytes ? large.size() : 0);
-            EXPECT_EQ(outcome.violations, "");
-        }
-}
+INSTANTIATE_TEST_SUITE_P(, ContractTable, testing::ValuesIn(contracts()), support::by_routine);
 
 // With RLIMIT_NOFILE at 0 poll fails: a write that would block then ends
 // as on a write error, at once.
 TEST(Contract, WritestrAfterAFailingPollChangesOnlyR11)
 {
-    const std::string large(1 << 20, 'x');
     for (bool misaligned : {false, true}) {
         support::StdoutDrain drain(true);
         support::Outcome outcome;
