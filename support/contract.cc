@@ -35,14 +35,14 @@ constexpr uint64_t carry_flag = 1u, direction_flag = 1u << 10;
 constexpr std::size_t below = 4096 / 8, words = below + 1 + 256 / 8;
 alignas(16) uint64_t stack[words];
 
+}  // namespace
+
 std::string hex(uint64_t value)
 {
     char text[19];
     std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
     return text;
 }
-
-}  // namespace
 
 Rules Contract::rules_of(const void *routine)
 {
@@ -125,12 +125,15 @@ std::string check_both_alignments(const Contract &contract)
             feed.emplace(*contract.input_bytes, contract.input_how);
         std::optional<StdoutCapture> capture;
         std::optional<StdoutDrain> drain;
-        if (contract.written && contract.drain)
+        std::optional<StdoutClosed> closed;
+        if (contract.written && contract.output == Output::DrainedPipe)
             drain.emplace(true);
+        else if (contract.written && contract.output == Output::Closed)
+            closed.emplace();
         else if (contract.written)
             capture.emplace();
         report += check_contract(contract, misaligned).violations;
-        if (contract.written && (drain ? drain->text() : capture->text()) != *contract.written)
+        if (contract.written && (drain ? drain->text() : capture ? capture->text() : "") != *contract.written)
             report += "wrote other than \"" + contract.written->substr(0, 40) + "\"; ";
     }
     return report;

@@ -39,7 +39,7 @@ enum Routine { Startarg, Readstr, Writestr, Argvint, Readint, Writeint, Writechr
 
 // What a routine may change besides the flags, and its depth: how many
 // bytes below the caller's rsp it uses, its return address included (its
-// deepest path as measured by the trampoline's painting below rsp).
+// deepest path, as the check measures it on the junk below rsp).
 struct Rules {
     const char *name;
     unsigned gpr;    // bits 1 << Gpr that may change
@@ -56,6 +56,8 @@ inline constexpr Rules routines[Routines] = {
     {"__writechr", bit(R11), 0, 72},            {"__argvdec", 0, bit(0), 88},
     {"__readdec", bit(R11), bit(0), 280},       {"__writedec", bit(R11), 0, 648},
 };
+
+enum class Output { File, DrainedPipe, Closed };
 
 // What a call passes, its routine's rules from the table (unless it is the
 // harness's own), and the carry it returns:
@@ -74,11 +76,11 @@ struct Contract {
     Contract &carry(bool set) { carry_out = set; return *this; }
     // For check_both_alignments: standard input holding bytes, afresh for
     // each call; the result (rax, or xmm0's low half for a routine that
-    // changes it); standard output captured (or a non-blocking pipe drained
-    // slowly), and what the call writes; what the check reports, if not "".
+    // changes it); what the call writes to standard output, made a file, a
+    // non-blocking pipe drained slowly, or closed; what the check reports.
     Contract &input(std::string bytes, Input how = Input::File) { input_bytes = bytes; input_how = how; return *this; }
     Contract &result(uint64_t value) { result_out = value; return *this; }
-    Contract &writes(std::string text, bool drained = false) { written = text; drain = drained; return *this; }
+    Contract &writes(std::string text, Output to = Output::File) { written = text; output = to; return *this; }
     Contract &reports(std::string text) { violations = text; return *this; }
 
     const void *routine = nullptr;
@@ -90,7 +92,7 @@ struct Contract {
     std::optional<std::string> input_bytes, written;
     Input input_how = Input::File;
     std::optional<uint64_t> result_out;
-    bool drain = false;
+    Output output = Output::File;
     std::string violations;
 
 private:
@@ -106,6 +108,7 @@ private:
 };
 
 inline void PrintTo(const Contract &contract, std::ostream *os) { *os << contract.rules.name; }
+std::string hex(uint64_t value);  // "0x" and the hexadecimal digits
 
 struct Outcome {
     std::string violations;  // empty when the contract holds; else names each register
