@@ -54,11 +54,6 @@ struct Reader {
     }
 };
 
-std::string describe(int routine, uint64_t argument, bool failing)
-{
-    return std::string(routines[routine].name) + "(" + fuzz::hex(argument) + ")" + (failing ? " failing" : "");
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -170,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fuzz::set_failing(false);
         if (failing)
             want.clear();  // every write failed, and every read
-        const std::string what = describe(routine, argument, failing);
+        const std::string what = routines[routine].name + ("(" + hex(argument) + ")") + (failing ? " failing" : "");
         if (!outcome.violations.empty())
             fuzz::differ(("the contract of " + what).c_str(), input, outcome.violations, "no change");
         const std::string written = fuzz::take();

@@ -13,7 +13,6 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <type_traits>
 
 namespace support {
 
@@ -50,11 +49,10 @@ struct Rules {
 // The one table of the routines' contracts, read by the tests and the fuzzer.
 constexpr unsigned bit(int n) { return 1u << n; }
 inline constexpr Rules routines[Routines] = {
-    {"__startarg", bit(RAX), 0, 8},             {"__readstr", bit(RAX) | bit(R11), 0, 40},
-    {"__writestr", bit(R11), 0, 80},            {"__argvint", bit(RAX), 0, 40},
-    {"__readint", bit(RAX) | bit(R11), 0, 240}, {"__writeint", bit(R11), 0, 136},
-    {"__writechr", bit(R11), 0, 72},            {"__argvdec", 0, bit(0), 88},
-    {"__readdec", bit(R11), bit(0), 280},       {"__writedec", bit(R11), 0, 648},
+    {"__startarg", bit(RAX), 0, 8},   {"__readstr", bit(RAX) | bit(R11), 0, 40}, {"__writestr", bit(R11), 0, 80},
+    {"__argvint", bit(RAX), 0, 40},   {"__readint", bit(RAX) | bit(R11), 0, 240}, {"__writeint", bit(R11), 0, 136},
+    {"__writechr", bit(R11), 0, 72},  {"__argvdec", 0, bit(0), 88},               {"__readdec", bit(R11), bit(0), 280},
+    {"__writedec", bit(R11), 0, 648},
 };
 
 enum class Output { File, DrainedPipe, Closed };
@@ -97,14 +95,8 @@ struct Contract {
 
 private:
     static Rules rules_of(const void *routine);  // throws for a routine of no table
-    template <typename Value>
-    static uint64_t word(Value value)
-    {
-        if constexpr (std::is_pointer_v<Value>)
-            return reinterpret_cast<uint64_t>(value);
-        else
-            return static_cast<uint64_t>(value);
-    }
+    static uint64_t word(uint64_t value) { return value; }
+    static uint64_t word(const void *address) { return reinterpret_cast<uint64_t>(address); }
 };
 
 inline void PrintTo(const Contract &contract, std::ostream *os) { *os << contract.rules.name; }
@@ -119,9 +111,9 @@ struct Outcome {
 // Calls the routine once at the given alignment (rsp mod 16 at the call is
 // 8 * misaligned) with fresh register contents drawn from seed, and names
 // every register outside the allowed set that changed, a moved stack
-// pointer, a set direction flag, a carry out other than the stated one, a
-// changed word of the 256 bytes above the return address (canaries), and
-// more stack used below rsp than the routine's depth.
+// pointer, a set direction flag, a carry or a result other than the stated
+// one, a changed word of the 256 bytes above the return address (canaries),
+// and more stack used below rsp than the routine's depth.
 // The carry on entry is misaligned XOR bit 0 of seed, so that both
 // alignments of one seed enter once with CF set and once with it clear.
 Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed = 0);

@@ -368,10 +368,8 @@ TEST(Writers, CarryReportsLostOutput)
 
 // ---- register contract -----------------------------------------------------
 
-// Each routine's contract on each of its paths: a row a call, made at both
-// alignments with the input, the result and the output it states.
+// Each routine's contract on each of its paths, a row a call (contract.h).
 class ContractTable : public testing::TestWithParam<Contract> {};
-
 TEST_P(ContractTable, Holds) { EXPECT_EQ(support::check_both_alignments(GetParam()), GetParam().violations); }
 
 std::vector<Contract> contracts()

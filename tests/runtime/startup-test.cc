@@ -241,10 +241,8 @@ TEST(Writestr, EveryByteArrivesInterruptedOrNonBlocking)
 
 // ---- register contract -------------------------------------------------------
 
-// Each routine's contract on each of its paths: a row a call, made at both
-// alignments with the input, the result and the output it states.
+// Each routine's contract on each of its paths, a row a call (contract.h).
 class ContractTable : public testing::TestWithParam<Contract> {};
-
 TEST_P(ContractTable, Holds) { EXPECT_EQ(support::check_both_alignments(GetParam()), GetParam().violations); }
 
 char buffer[32];
