@@ -25,11 +25,7 @@
 
 namespace {
 
-using support::Contract;
-using support::R11;
-using support::RAX;
-
-enum Routine { Startarg, Readstr, Writestr, Argvint, Readint, Writeint, Writechr, Argvdec, Readdec, Writedec, Count };
+using namespace support;
 
 constexpr std::size_t step_size = 1 + 8 + 8;
 constexpr std::size_t buffer_size = 64;
@@ -57,21 +53,6 @@ struct Reader {
         return value;
     }
 };
-
-// What the model expects of one call.
-struct Expected {
-    bool check_rax = false, check_xmm0 = false;
-    bool carry = false;  // readers: nothing taken; arguments: none named; writers: a byte lost
-    uint64_t rax = 0, xmm0 = 0;
-    std::string output;
-};
-
-std::string describe(int routine, uint64_t argument, bool failing)
-{
-    static const char *const names[] = {"__startarg", "__readstr", "__writestr", "__argvint", "__readint",
-                                        "__writeint", "__writechr", "__argvdec", "__readdec", "__writedec"};
-    return std::string(names[routine]) + "(" + fuzz::hex(argument) + ")" + (failing ? " failing" : "");
-}
 
 }  // namespace
 
@@ -113,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     while (in.data.size() >= step_size) {
         const uint8_t options = in.byte();
         const uint64_t argument = in.quad(), seed = in.quad();
-        const int routine = (options & 0x0f) % Count;
+        const int routine = (options & 0x0f) % Routines;
         failing = options & 0x10;
         const bool misaligned = options & 0x80;
         // Mostly indices near the arguments, sometimes any 64-bit value.
@@ -122,99 +103,81 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const bool present = index >= 0 && index < count;
 
         Contract call;
-        Expected want;
+        std::string want;  // what the call writes; __readstr: what it stores in the buffer
         switch (routine) {
         case Startarg:
-            call = Contract(__startarg).args(index).may_change({RAX});
-            want.check_rax = true;
-            want.rax = index < 0 ? count : present ? reinterpret_cast<uint64_t>(texts[index]) : 0;
-            want.carry = index >= 0 && !present;
+            call = Contract(__startarg).args(index).result(
+                index < 0 ? count : present ? reinterpret_cast<uint64_t>(texts[index]) : 0);
             break;
         case Readstr: {
             const std::size_t capacity = argument % (buffer_size + 1);
             std::memset(buffer, 0xAA, sizeof buffer);
-            call = Contract(__readstr).args(buffer, capacity).may_change({RAX, R11});
-            want.check_rax = true;
-            const std::string bytes = next_read(capacity);
-            want.rax = failing ? uint64_t(-EISDIR) : bytes.size() - (!bytes.empty() && bytes.back() == '\n');
-            want.output = bytes;  // compared with the buffer, not the output
-            want.carry = bytes.empty();
+            want = next_read(capacity);
+            call = Contract(__readstr).args(buffer, capacity).carry(want.empty()).result(
+                failing ? uint64_t(-EISDIR) : want.size() - (!want.empty() && want.back() == '\n'));
             break;
         }
         case Writestr: {
             const std::size_t offset = argument % (pool.size() + 1);
             const std::size_t length = (argument >> 32) % (pool.size() - offset + 1);
-            call = Contract(__writestr).args(pool.c_str() + offset, length).may_change({R11});
-            want.output = length ? pool.substr(offset, length) : std::string(pool.c_str() + offset);
+            call = Contract(__writestr).args(pool.c_str() + offset, length);
+            want = length ? pool.substr(offset, length) : std::string(pool.c_str() + offset);
             break;
         }
         case Argvint:
-            call = Contract(__argvint).args(index).may_change({RAX});
-            want.check_rax = true;
-            want.rax = index < 0 ? count : present ? model::strtoint(texts[index]) : 0;
-            want.carry = index >= 0 && !present;
+            call = Contract(__argvint).args(index).result(
+                index < 0 ? count : present ? model::strtoint(texts[index]) : 0);
             break;
         case Readint: {
-            call = Contract(__readint).may_change({RAX, R11});
-            want.check_rax = true;
             const std::string line = next_line();
-            want.rax = model::strtoint(line.c_str());
-            want.carry = line.empty();
+            call = Contract(__readint).result(model::strtoint(line.c_str())).carry(line.empty());
             break;
         }
         case Writeint:
-            call = Contract(__writeint).args(argument).may_change({R11});
-            want.output = model::writeint(static_cast<int64_t>(argument));
+            call = Contract(__writeint).args(argument);
+            want = model::writeint(static_cast<int64_t>(argument));
             break;
         case Writechr:
-            call = Contract(__writechr).args(argument).may_change({R11});
-            want.output = model::writechr(argument);
+            call = Contract(__writechr).args(argument);
+            want = model::writechr(argument);
             break;
         case Argvdec:
-            call = Contract(__argvdec).args(index).may_change_xmm0();
-            want.check_xmm0 = true;
-            want.xmm0 = model::to_bits(present ? model::strtodec(texts[index]) : 0.0);
-            want.carry = index >= 0 && !present;
+            call = Contract(__argvdec).args(index).result(
+                model::to_bits(present ? model::strtodec(texts[index]) : 0.0));
             break;
         case Readdec: {
-            call = Contract(__readdec).may_change({R11}).may_change_xmm0();
-            want.check_xmm0 = true;
             const std::string line = next_line();
-            want.xmm0 = model::to_bits(model::strtodec(line.c_str()));
-            want.carry = line.empty();
+            call = Contract(__readdec).result(model::to_bits(model::strtodec(line.c_str()))).carry(line.empty());
             break;
         }
         case Writedec:
-            call = Contract(__writedec).decimal(model::from_bits(argument)).may_change({R11});
-            want.output = model::writedec(model::from_bits(argument));
+            call = Contract(__writedec).decimal(model::from_bits(argument));
+            want = model::writedec(model::from_bits(argument));
             break;
         }
 
+        if (routine == Startarg || routine == Argvint || routine == Argvdec)
+            call.carry(index >= 0 && !present);  // no argument of that index
         if (routine == Writestr || routine == Writeint || routine == Writechr || routine == Writedec)
-            want.carry = failing;  // even a write of no bytes fails on a read-only descriptor
-        call.carry(want.carry);
+            call.carry(failing);  // even a write of no bytes fails on a read-only descriptor
         fuzz::set_failing(failing);
-        const auto outcome = support::check_contract(call, misaligned, seed);
+        const auto outcome = check_contract(call, misaligned, seed);
         fuzz::set_failing(false);
         if (failing)
-            want.output.clear();  // every write failed, and every read
-        const std::string what = describe(routine, argument, failing);
+            want.clear();  // every write failed, and every read
+        const std::string what = routines[routine].name + ("(" + hex(argument) + ")") + (failing ? " failing" : "");
         if (!outcome.violations.empty())
-            fuzz::differ(("the register contract of " + what).c_str(), input, outcome.violations, "no change");
-        if (want.check_rax && outcome.out.gpr[RAX] != want.rax)
-            fuzz::differ(what.c_str(), input, fuzz::hex(outcome.out.gpr[RAX]), fuzz::hex(want.rax));
-        if (want.check_xmm0 && outcome.out.xmm[0][0] != want.xmm0)
-            fuzz::differ(what.c_str(), input, fuzz::hex(outcome.out.xmm[0][0]), fuzz::hex(want.xmm0));
+            fuzz::differ(("the contract of " + what).c_str(), input, outcome.violations, "no change");
         const std::string written = fuzz::take();
         if (routine == Readstr) {
-            const std::string got(reinterpret_cast<const char *>(buffer), want.output.size());
-            const bool untouched = std::all_of(buffer + want.output.size(), buffer + sizeof buffer,
-                                               [](uint8_t b) { return b == 0xAA; });
-            if (got != want.output || !untouched || !written.empty())
+            const std::string got(reinterpret_cast<const char *>(buffer), want.size());
+            const bool untouched =
+                std::all_of(buffer + want.size(), buffer + sizeof buffer, [](uint8_t b) { return b == 0xAA; });
+            if (got != want || !untouched || !written.empty())
                 fuzz::differ(what.c_str(), input, fuzz::quoted(got) + (untouched ? "" : " and more"),
-                             fuzz::quoted(want.output));
-        } else if (written != want.output) {
-            fuzz::differ(what.c_str(), input, fuzz::quoted(written), fuzz::quoted(want.output));
+                             fuzz::quoted(want));
+        } else if (written != want) {
+            fuzz::differ(what.c_str(), input, fuzz::quoted(written), fuzz::quoted(want));
         }
     }
     return 0;

@@ -103,13 +103,6 @@ void set_arguments(const std::vector<const char *> &texts)
     *p = 0;    // end of the environment
 }
 
-std::string hex(uint64_t bits)
-{
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%016llx", static_cast<unsigned long long>(bits));
-    return text;
-}
-
 std::string quoted(std::string_view bytes)
 {
     std::string text = "\"";

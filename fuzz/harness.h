@@ -3,6 +3,8 @@
 // given them, and the one way a target reports a difference.
 #pragma once
 
+#include "contract.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -39,8 +41,8 @@ void set_arguments(const std::vector<const char *> &texts);
 [[noreturn]] void differ(const char *what, std::string_view input, const std::string &got,
                          const std::string &want);
 
-// Printable forms for differ().
-std::string hex(uint64_t bits);
+// Printable forms for differ(): contract.h's hex, and bytes quoted.
+using support::hex;
 std::string quoted(std::string_view bytes);
 
 }  // namespace fuzz

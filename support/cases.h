@@ -10,8 +10,12 @@
 
 namespace support {
 
-// For INSTANTIATE_TEST_SUITE_P: the test's name is its row's name.
+// For INSTANTIATE_TEST_SUITE_P: the test's name is its row's name; a
+// contract's (contract.h) its routine's and its number.
 inline constexpr auto by_name = [](const auto &info) { return std::string(info.param.name); };
+inline constexpr auto by_routine = [](const auto &info) {
+    return std::string(info.param.rules.name + 2) + "_" + std::to_string(info.index);
+};
 
 // A row of a conversion table: a text and the value it converts to.
 template <typename Value>

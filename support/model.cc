@@ -94,7 +94,8 @@ uint64_t to_bits(double value)
     return bits;
 }
 
-const double bias = from_bits(0x3EA0C6F7A0B5ED8D);
+// The rounding bias added before a decimal is cut to six places.
+static const double bias = from_bits(0x3EA0C6F7A0B5ED8D);
 
 std::string exact_whole(double value)
 {

@@ -34,9 +34,6 @@ std::string writeint(int64_t value);
 std::string writechr(uint64_t code);
 std::string writedec(double value);
 
-// The rounding bias added before a decimal is cut to six places.
-extern const double bias;
-
 double from_bits(uint64_t bits);
 uint64_t to_bits(double value);
 

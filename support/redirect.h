@@ -55,8 +55,8 @@ private:
     Swap swap_;
 };
 
-// SIGALRM every millisecond, with a handler installed without SA_RESTART:
-// system calls that wait end early with EINTR.
+// SIGALRM every millisecond, with a handler installed without SA_RESTART,
+// on a stack of its own: system calls that wait end early with EINTR.
 class Interrupter {
 public:
     Interrupter();
@@ -67,6 +67,7 @@ public:
 
 private:
     struct sigaction saved_ {};
+    stack_t saved_stack_{};
 };
 
 // RLIMIT_NOFILE at 0 while it lives: poll, even of one descriptor, then

@@ -1,12 +1,13 @@
 /*
  * Test trampolines for the run-time's register contract.
  *
- * bareio_checked_call(routine, in, out, misaligned) loads every register
- * but rsp from *in (rdi and rsi carrying the arguments, xmm0 a decimal),
- * sets CF to bit 0 of in->rflags, calls routine with rsp 0 mod 16
- * (misaligned = 0) or 8 mod 16 (1), and stores every register into *out:
- * gpr[7] becomes the drift of rsp across the call (0 when the routine is
- * balanced), rflags the flags after it.
+ * bareio_checked_call(routine, in, out, stack) loads every register but
+ * rsp from *in (rdi and rsi carrying the arguments, xmm0 a decimal), sets
+ * CF to bit 0 of in->rflags, calls routine with rsp = stack, on a stack
+ * its caller has laid out, and stores every register into *out: gpr[7]
+ * becomes the drift of rsp across the call (0 when the routine is
+ * balanced), rflags the flags after it. The word at stack holds the way
+ * back during the call, and 0 after it while the routine leaves it alone.
  * Single-threaded: the pointers it must keep live across the call, when no
  * register is free, sit in .bss.
  *
@@ -51,6 +52,8 @@ routine:	.quad 0
 out_ptr:	.quad 0
 saved_rsp:	.quad 0
 call_rsp:	.quad 0
+way_back:	.quad 0
+rax_out:	.quad 0
 adopter_rsp:	.quad 0
 
 ENTRY(bareio_checked_call)
@@ -59,17 +62,13 @@ ENTRY(bareio_checked_call)
 	mov	qword ptr [rip + routine], rdi
 	mov	qword ptr [rip + out_ptr], rdx
 	mov	qword ptr [rip + saved_rsp], rsp
-	mov	rax, rsp
-	and	rax, -16
-	sub	rax, 256		/* room between us and the routine */
-	shl	rcx, 3
-	sub	rax, rcx		/* 8 when misaligned */
 	.cfi_remember_state
 	mov	rbp, rsp		/* nothing is stored below rsp: switch, */
 	.cfi_def_cfa_register rbp
-	mov	rsp, rax
+	mov	rsp, rcx
 	mov	qword ptr [rsp], r11	/* then leave the way back, for the unwinder */
 	cfa_through_word_at 0
+	mov	qword ptr [rip + way_back], r11
 	mov	qword ptr [rip + call_rsp], rsp
 
 	.irp n, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
@@ -95,13 +94,10 @@ ENTRY(bareio_checked_call)
 
 	call	qword ptr [rip + routine]
 
-	pushfq
+	mov	qword ptr [rip + rax_out], rax
+	pushfq				/* where the return address was: no deeper */
 	cfa_through_word_at 8
-	push	rax
-	cfa_through_word_at 16
 	mov	rax, qword ptr [rip + out_ptr]
-	pop	qword ptr [rax + GPR(0)]
-	cfa_through_word_at 8
 	pop	qword ptr [rax + REGS_RFLAGS]
 	cfa_through_word_at 0
 	mov	qword ptr [rax + GPR(1)], rbx
@@ -118,6 +114,8 @@ ENTRY(bareio_checked_call)
 	mov	qword ptr [rax + GPR(13)], r13
 	mov	qword ptr [rax + GPR(14)], r14
 	mov	qword ptr [rax + GPR(15)], r15
+	mov	rbx, qword ptr [rip + rax_out]
+	mov	qword ptr [rax + GPR(0)], rbx
 	mov	rbx, rsp
 	sub	rbx, qword ptr [rip + call_rsp]
 	mov	qword ptr [rax + GPR(7)], rbx
@@ -125,6 +123,9 @@ ENTRY(bareio_checked_call)
 	movdqu	xmmword ptr [rax + XMM(\n)], xmm\n
 	.endr
 
+	mov	rax, qword ptr [rip + call_rsp]
+	mov	rbx, qword ptr [rip + way_back]
+	xor	qword ptr [rax], rbx	/* 0 when the routine left it */
 	mov	rsp, qword ptr [rip + saved_rsp]
 	.cfi_restore_state
 	restore	CALLEE_SAVED
@@ -153,3 +154,22 @@ ENTRY(bareio_adopt)
 	restore	CALLEE_SAVED
 	ret
 END(bareio_adopt)
+
+/* Each routine's address in the order of contract.h's Routine; 0 for one
+   of a module that the test does not link. */
+	.section .data.rel.ro, "aw"
+	.p2align 3
+	.globl	bareio_routines
+bareio_routines:
+	.irp name, __startarg, __readstr, __writestr, __argvint, __readint, __writeint, __writechr, __argvdec, __readdec, __writedec
+	.weak	\name
+	.quad	\name
+	.endr
+
+/* A routine of the harness's own that keeps every register but changes
+   the word above its return address: the contract check must name it. */
+ENTRY(bareio_scribble)
+	not	qword ptr [rsp + 8]
+	clc				/* as a writer that lost no byte */
+	ret
+END(bareio_scribble)

@@ -26,7 +26,7 @@ TEST_P(CorvaneTable, PrintsBothInterests)
     EXPECT_EQ(result.status, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, CorvaneTable,
+INSTANTIATE_TEST_SUITE_P(, CorvaneTable,
                          testing::Combine(testing::ValuesIn(interest::cases()), testing::Bool()),
                          [](const auto &info) {
                              return interest::name(std::get<0>(info.param), std::get<1>(info.param));
@@ -52,7 +52,7 @@ TEST_P(CorvaneBadInput, GivesZeros)
     EXPECT_EQ(result.status, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Inputs, CorvaneBadInput,
+INSTANTIATE_TEST_SUITE_P(, CorvaneBadInput,
                          testing::Values(BadInput{"empty", ""}, BadInput{"letters", "abc\n"},
                                          BadInput{"principal_only", "1000\n"},
                                          BadInput{"principal_no_newline", "1000"}),

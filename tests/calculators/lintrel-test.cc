@@ -37,7 +37,7 @@ TEST_P(LintrelTable, AgreesWithCorvane)
     EXPECT_EQ(mine, theirs.substr(0, theirs.find("Calculated Compound")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, LintrelTable,
+INSTANTIATE_TEST_SUITE_P(, LintrelTable,
                          testing::Combine(testing::ValuesIn(interest::cases()), testing::Bool()),
                          [](const auto &info) {
                              return interest::name(std::get<0>(info.param), std::get<1>(info.param));
