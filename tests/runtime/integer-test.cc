@@ -372,26 +372,27 @@ TEST(EndToEnd, SummaxStopsAtTheEndOfInputAndReportsLostOutput)
 #endif
     const std::string work = testing::TempDir() + "summax-" + std::to_string(getpid()) + "-";
     for (std::string cc : {"gcc", "clang"})
-        for (std::string flags : {"-O0", "-O2", "-O0 -mno-red-zone", "-O2 -mno-red-zone"}) {
-            const std::string out = work + cc + flags.substr(1, 2) + (flags.size() > 3 ? "-no-red-zone" : "");
-            if (!support::on_path(cc))
-                continue;
-            // No shell: the staged tree's path may hold a space.
-            std::vector<std::string> compile = {cc, "-c", "-g", flags.substr(0, 3)};
-            if (flags.size() > 3)
-                compile.insert(compile.end(), {"-mno-red-zone", "-DBAREIO_NO_RED_ZONE"});
-            compile.insert(compile.end(), {"-ffreestanding", "-fno-stack-protector", "-fcf-protection=full",
-                                           "-I" STAGE "/include", EXAMPLE_SOURCES "/summax.c", "-o", out + ".o"});
-            EXPECT_EQ(run(compile).status, 0) << out;
-            EXPECT_EQ(run({"ld", "-z", "cet-report=error", "-o", out, out + ".o", STAGE_LIBDIR "/bareio/startup.o",
-                           STAGE_LIBDIR "/bareio/integer.o", STAGE_LIBDIR "/bareio/decimal.o"})
-                          .status,
-                      0)
-                << out;
-            EXPECT_NE(support::output_of({"readelf", "-n", out}).find("x86 feature: IBT, SHSTK"), std::string::npos)
-                << out;
-            programs.push_back(out);
-        }
+        for (std::string level : {"-O0", "-O2"})
+            for (bool red_zone : {true, false}) {
+                const std::string out = work + cc + level + (red_zone ? "" : "-no-red-zone");
+                if (!support::on_path(cc))
+                    continue;
+                // No shell: the staged tree's path may hold a space.
+                std::vector<std::string> compile = {cc, "-c", "-g", level};
+                if (!red_zone)
+                    compile.insert(compile.end(), {"-mno-red-zone", "-DBAREIO_NO_RED_ZONE"});
+                compile.insert(compile.end(), {"-ffreestanding", "-fno-stack-protector", "-fcf-protection=full",
+                                               "-I" STAGE "/include", EXAMPLE_SOURCES "/summax.c", "-o", out + ".o"});
+                EXPECT_EQ(run(compile).status, 0) << out;
+                EXPECT_EQ(run({"ld", "-z", "cet-report=error", "-o", out, out + ".o", STAGE_LIBDIR "/bareio/startup.o",
+                               STAGE_LIBDIR "/bareio/integer.o", STAGE_LIBDIR "/bareio/decimal.o"})
+                              .status,
+                          0)
+                    << out;
+                EXPECT_NE(support::output_of({"readelf", "-n", out}).find("x86 feature: IBT, SHSTK"), std::string::npos)
+                    << out;
+                programs.push_back(out);
+            }
     for (const auto &program : programs) {
         auto result = run({program}, "3\n0\n12\n5\n");
         EXPECT_EQ(result.out, "sum 20, max 12\n") << program;
@@ -406,7 +407,7 @@ TEST(EndToEnd, SummaxStopsAtTheEndOfInputAndReportsLostOutput)
     if (!support::on_path("gdb") || !support::on_path("gcc"))
         return;
     const auto gdb = run({"gdb", "-nx", "-batch", "-ex", "break __readint", "-ex", "run < " EXAMPLE_SOURCES "/summax.c",
-                          "-ex", "bt", work + "gcc" + "O2-no-red-zone"},
+                          "-ex", "bt", work + "gcc-O2-no-red-zone"},
                          {}, Input::Pipe, support::Millis(60000));
     std::size_t at = 0;
     for (const char *frame : {"#0 ", "__readint", "summax_main", "__start"})
