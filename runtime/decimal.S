@@ -101,7 +101,7 @@ END_OBJECT(\name)
  *	if (*p == '.')
  *		for (p++, scale = 10.0; isdigit(*p); p++, scale *= 10.0)
  *			acc = acc + digit / scale;
- *	return negative ? 0.0 - acc : acc;	// "-0" gives +0.0
+ *	return negative ? 0.0 - acc : acc;	// "-0": +0.0, or -0.0 rounding down
  */
 LOCAL(__strtodec)
 	xorpd	xmm0, xmm0		/* accumulator */
