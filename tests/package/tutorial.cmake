@@ -8,7 +8,7 @@
 # what it writes (both streams) compared with the lines that follow it, in
 # which "..." stands for any text and a line "..." for any lines. A block
 # that calls nasm or gdb is skipped, saying so, where that tool is missing.
-#   cmake -DBUILD=<build dir> -DSOURCE=<source tree> -DWORK=... -DDOCS="<file>;..."
+#   cmake -DSOURCE=<source tree> -DWORK=... -DDOCS="<file>;..."
 #         [-DNASM=...] [-DGDB=...] -P tutorial.cmake
 
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/must.cmake)
@@ -18,8 +18,12 @@ set(root ${WORK})
 if(WORK MATCHES " ")
   execute_process(COMMAND mktemp -d OUTPUT_VARIABLE root OUTPUT_STRIP_TRAILING_WHITESPACE)
 endif()
+# Both built afresh, as their readers build them: the build under test may
+# have another libdir and line tables (the Debian build's).
 file(REMOVE_RECURSE ${root}/prefix ${root}/debian ${root}/run-prefix ${root}/run-debian)
-must(${CMAKE_COMMAND} --install ${BUILD} --prefix ${root}/prefix --component dev)
+must(${CMAKE_COMMAND} -S ${SOURCE} -B ${root}/prefix-build -DBUILD_TESTING=OFF)
+must(${CMAKE_COMMAND} --build ${root}/prefix-build -j 2)
+must(${CMAKE_COMMAND} --install ${root}/prefix-build --prefix ${root}/prefix --component dev)
 must(${CMAKE_COMMAND} -S ${SOURCE} -B ${root}/debian-build -DBUILD_TESTING=OFF
   -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_LIBDIR=lib/x86_64-linux-gnu)
 must(${CMAKE_COMMAND} --build ${root}/debian-build -j 2)
