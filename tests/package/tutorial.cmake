@@ -32,10 +32,12 @@ must(${CMAKE_COMMAND} --install ${root}/debian-build --component dev)
 unset(ENV{DESTDIR})
 
 # The environment a reader has: for a prefix, what the tutorial exports;
-# for the package, nothing but the sysroot that stands for /.
-set(env_prefix --unset=PKG_CONFIG_SYSROOT_DIR --unset=PKG_CONFIG_LIBDIR
+# for the package, nothing but the sysroot that stands for /. Neither has
+# the MAKEFLAGS of a make that runs the tests (dh_auto_test's).
+set(env_reader --unset=MAKEFLAGS --unset=MFLAGS --unset=MAKELEVEL)
+set(env_prefix ${env_reader} --unset=PKG_CONFIG_SYSROOT_DIR --unset=PKG_CONFIG_LIBDIR
   PKG_CONFIG_PATH=${root}/prefix/lib/pkgconfig CMAKE_PREFIX_PATH=${root}/prefix)
-set(env_debian --unset=PKG_CONFIG_PATH PKG_CONFIG_SYSROOT_DIR=${root}/debian
+set(env_debian ${env_reader} --unset=PKG_CONFIG_PATH PKG_CONFIG_SYSROOT_DIR=${root}/debian
   PKG_CONFIG_LIBDIR=${root}/debian/usr/lib/x86_64-linux-gnu/pkgconfig
   CMAKE_PREFIX_PATH=${root}/debian/usr)
 set(doc_prefix ${root}/prefix/share/doc/libbareio-dev)
