@@ -69,12 +69,13 @@ if(NOT out MATCHES "-L ${STAGE}/${LIBDIR} " OR out MATCHES "/usr/local")
   message(FATAL_ERROR "bareio(3) does not name ${STAGE}/${LIBDIR}:\n${out}")
 endif()
 
-# Each page, a routine's link read as the page it leads to.
+# Each page, a routine's link read as the page it leads to, with the stage
+# named /usr: a deep build's stage makes paths too long for groff's line.
 if(GROFF)
   file(GLOB pages ${STAGE}/${MANDIR}/man*/*)
   foreach(page IN LISTS pages)
-    execute_process(COMMAND ${GROFF} -man -ww -z ${page}
-      RESULT_VARIABLE rc ERROR_VARIABLE err)
+    execute_process(COMMAND sh -c "sed \"s|$0/|/usr/|g\" \"$1\" | \"$2\" -man -ww -z"
+      ${STAGE} ${page} ${GROFF} RESULT_VARIABLE rc ERROR_VARIABLE err)
     if(NOT rc EQUAL 0 OR NOT err STREQUAL "")
       message(FATAL_ERROR "groff on ${page}: status ${rc}\n${err}")
     endif()
