@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <gtest/gtest.h>
@@ -370,7 +372,13 @@ TEST(EndToEnd, SummaxStopsAtTheEndOfInputAndReportsLostOutput)
 #ifdef HAVE_NASM
     programs.push_back(EXAMPLES "/summax");
 #endif
-    const std::string work = testing::TempDir() + "summax-" + std::to_string(getpid()) + "-";
+    std::string folder = testing::TempDir() + "summax-XXXXXX";
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    const struct Removed {
+        std::string path;
+        ~Removed() { std::filesystem::remove_all(path); }
+    } removed{folder};
+    const std::string work = folder + "/";
     for (std::string cc : {"gcc", "clang"})
         for (std::string level : {"-O0", "-O2"})
             for (bool red_zone : {true, false}) {
