@@ -8,3 +8,13 @@ function(must)
   endif()
   set(out "${out}" PARENT_SCOPE)
 endfunction()
+
+# spaceless_folder(<var> <folder>): <var> = <folder>, or a new temporary
+# folder when <folder>'s path holds a space, which a shell's $(...) and a
+# compiler's -ffile-prefix-map would split; the caller removes that one.
+function(spaceless_folder var folder)
+  if(folder MATCHES " ")
+    execute_process(COMMAND mktemp -d OUTPUT_VARIABLE folder OUTPUT_STRIP_TRAILING_WHITESPACE)
+  endif()
+  set(${var} ${folder} PARENT_SCOPE)
+endfunction()

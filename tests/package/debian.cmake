@@ -45,12 +45,9 @@ endfunction()
 # Packed outside WORK when its path holds a space, which the compilers'
 # -ffile-prefix-map from dpkg-buildflags cannot map: the debug symbols
 # would then keep the folder's name, and two builds would differ.
-set(packing ${WORK})
 file(REMOVE_RECURSE ${WORK}/root)
 file(MAKE_DIRECTORY ${WORK})
-if(WORK MATCHES " ")
-  execute_process(COMMAND mktemp -d OUTPUT_VARIABLE packing OUTPUT_STRIP_TRAILING_WHITESPACE)
-endif()
+spaceless_folder(packing ${WORK})
 build_packages(${packing}/first)
 
 # Each package's own fields, files it must hold (under /usr) and files it

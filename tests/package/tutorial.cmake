@@ -14,10 +14,7 @@
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/must.cmake)
 
 # The installs, where no space in a path splits a command's $(pkg-config).
-set(root ${WORK})
-if(WORK MATCHES " ")
-  execute_process(COMMAND mktemp -d OUTPUT_VARIABLE root OUTPUT_STRIP_TRAILING_WHITESPACE)
-endif()
+spaceless_folder(root ${WORK})
 # Both built afresh, as their readers build them: the build under test may
 # have another libdir and line tables (the Debian build's).
 file(REMOVE_RECURSE ${root}/prefix ${root}/debian ${root}/run-prefix ${root}/run-debian)
