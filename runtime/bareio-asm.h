@@ -2,13 +2,12 @@
  * Directive macros shared by the bareio run-time modules.
  *
  * Every module is GNU as in Intel syntax, run through the C preprocessor.
- * This file gives it the system-call numbers and descriptors it names, the
- * routine brackets that emit symbol type, size and unwind information, the
- * pairs that save and restore general and vector registers with the unwind
- * information in step with the stack, the load of a small constant, the one
- * wrapper for the syscall instruction, and the wait for a descriptor that
- * would block. The line reader of __readint and __readdec, a routine body
- * of its own, is in read-line.h.
+ * This file gives it the system-call numbers and the constants it names,
+ * the routine brackets that emit symbol type, size and unwind information,
+ * the pairs that save and restore registers with the unwind information in
+ * step with the stack, the one wrapper for the syscall instruction, the
+ * status a routine reports in its flags, and the line reader's interface
+ * (startup.S holds the reader; integer.S and decimal.S call it).
  */
 #ifndef BAREIO_ASM_H
 #define BAREIO_ASM_H
@@ -21,6 +20,7 @@
 #define SYS_fstat	5
 #define SYS_poll	7
 #define SYS_lseek	8
+#define SYS_ioctl	16
 #define SYS_recvfrom	45
 #define SYS_getsockopt	55
 #define SYS_exit	60
@@ -29,6 +29,8 @@
 #define STDOUT		1
 #define EINTR		4
 #define EAGAIN		11
+#define EINVAL		22
+#define EOPNOTSUPP	95
 #define SEEK_CUR	1
 #define F_GETFL		3
 #define O_NONBLOCK	0x800
@@ -37,15 +39,23 @@
 #define POLLFD_EVENTS	4	/* struct pollfd { int fd; short events, revents; } */
 #define SOL_SOCKET	1
 #define SO_TYPE		3
+#define SO_PEEK_OFF	42
 #define SOCK_STREAM	1
 #define MSG_PEEK	2
+#define TCGETS		0x5401
+#define TERMIOS_LFLAG	12	/* struct termios: its c_lflag, */
+#define ICANON		2	/* and the canonical-mode bit in it */
 #define STAT_SIZE	144	/* struct stat */
 #define STAT_MODE	24	/* its st_mode, a 32-bit field */
+#define STAT_RDEV	40	/* its st_rdev, the device a special file is */
 #define S_IFMT		0xF000	/* the kind of file, in st_mode */
 #define S_IFSOCK	0xC000
 #define S_IFREG		0x8000
 #define S_IFBLK		0x6000
+#define S_IFCHR		0x2000
+#define PTMX_RDEV	0x502	/* /dev/ptmx, device 5:2: a pty's master side */
 #define NEWLINE		10
+#define CARRIAGE_RETURN	13
 
 /* The SSE control and status register's value at process start: round to
    nearest, every exception masked, no flush to zero, no flags. */
@@ -53,13 +63,15 @@
 #define MXCSR_MASKS	0x1F80	/* the six exception masks */
 
 /*
- * ENTRY/END bracket an exported routine, LOCAL/END a module-private one.
- * An exported routine starts with endbr64, so that an indirect call may
- * reach it in a program that enforces indirect-branch tracking (a no-op
- * elsewhere); the module-private ones are only called directly. A
- * routine starts where the one before it ends, with no padding to an
- * alignment boundary: each is bound by its system calls, not by how it is
- * fetched, and the three modules keep their code within 2400 bytes.
+ * ENTRY/END bracket an exported routine, LOCAL/END a module-private one,
+ * INTERNAL/END one that the other modules call but a program does not see
+ * (a global of hidden visibility). An exported routine starts with
+ * endbr64, so that an indirect call may reach it in a program that
+ * enforces indirect-branch tracking (a no-op elsewhere); the others are
+ * only called directly. A routine starts where the one before it ends,
+ * with no padding to an alignment boundary: each is bound by its system
+ * calls, not by how it is fetched, and the three modules keep their code
+ * within 2300 bytes.
  */
 #define ENTRY(name)			\
 	.text;				\
@@ -71,6 +83,14 @@ name:					\
 
 #define LOCAL(name)			\
 	.text;				\
+	.type name, @function;		\
+name:					\
+	.cfi_startproc
+
+#define INTERNAL(name)			\
+	.text;				\
+	.globl name;			\
+	.hidden name;			\
 	.type name, @function;		\
 name:					\
 	.cfi_startproc
@@ -120,51 +140,11 @@ name:
 .endm
 
 /*
- * Vector registers saved and restored from one list, like save/restore,
- * with unaligned 16-byte moves (the routines take any stack alignment):
- * save_xmm reserves \scratch bytes at rsp for the routine's own use and a
- * slot above them for each register, in one step; restore_xmm, given the
- * same arguments, reloads the registers and releases it all.
- *	save_xmm 8, xmm1, xmm2	->  [rsp] 8 bytes, [rsp + 8] xmm1, [rsp + 24] xmm2
- */
-.macro save_xmm scratch, regs:vararg
-	xmm_room reserve, \scratch, \regs
-	xmm_move_to_slots \scratch, \regs
-.endm
-
-.macro restore_xmm scratch, regs:vararg
-	xmm_move_from_slots \scratch, \regs
-	xmm_room release, \scratch, \regs
-.endm
-
-/* \op (reserve or release) \bytes and 16 more for each register. */
-.macro xmm_room op, bytes, first, rest:vararg
-	.ifnb \rest
-	xmm_room \op, \bytes + 16, \rest
-	.else
-	\op	\bytes + 16
-	.endif
-.endm
-
-.macro xmm_move_to_slots at, first, rest:vararg
-	movdqu	xmmword ptr [rsp + \at], \first
-	.ifnb \rest
-	xmm_move_to_slots \at + 16, \rest
-	.endif
-.endm
-
-.macro xmm_move_from_slots at, first, rest:vararg
-	movdqu	\first, xmmword ptr [rsp + \at]
-	.ifnb \rest
-	xmm_move_from_slots \at + 16, \rest
-	.endif
-.endm
-
-/*
- * A constant from -128 to 127 into a 64-bit register in three bytes (push imm8,
- * pop) instead of five: for the paths that run seldom (waits, probes of
- * sockets, seeks), where the three modules' size counts for more than a
- * stack access before a system call.
+ * A constant from -128 to 127 into a 64-bit register in three bytes (push
+ * imm8, pop) instead of five. Only for what runs once a call or less (the
+ * probe of what standard input is, a seek back, a wait), never in a loop
+ * over bytes: it keeps the three modules within their 2300 bytes, where a
+ * stack access beside a system call costs nothing that shows.
  */
 .macro set_small reg, value
 	push	\value
@@ -174,7 +154,7 @@ name:
 .endm
 
 /* Scratch space on the stack, and its release. The release leaves the
-   flags alone: a routine's carry flag, its status, is set before it. */
+   flags alone: a routine's status is in them before it. */
 .macro reserve bytes
 	sub	rsp, \bytes
 	.cfi_adjust_cfa_offset \bytes
@@ -186,60 +166,40 @@ name:
 .endm
 
 /*
+ * The status a routine reports in its carry and overflow flags, kept as a
+ * byte until it returns: STATUS_DONE, all it was asked; STATUS_PART, only
+ * part of it (the bytes stored are not a whole line, the text is not one
+ * number that fits); STATUS_NONE, nothing (no input was taken, no such
+ * argument). "and s, STATUS_PART" marks a status as part, and keeps
+ * nothing as nothing. "cmp s, STATUS_FLAGS" sets the flags from it and
+ * keeps it: 0xC0 - 1 neither borrows nor overflows; 0x80 - 1 overflows
+ * (OF = 1: -128 - 1 is no signed byte); 0 - 1 borrows (CF = 1).
+ */
+#define STATUS_DONE	0xC0
+#define STATUS_PART	0x80
+#define STATUS_NONE	0
+#define STATUS_FLAGS	1
+
+/* What __takeline (startup.S) does with a line longer than its buffer, in
+   dl: leave the rest in the input, for __readline; or take the rest and
+   drop it, for the number readers, which read the first NUMBER_CAPACITY
+   bytes of a line into NUMBER_AREA bytes of their stack. */
+#define LINE_TEXT	0
+#define LINE_NUMBER	1
+#define NUMBER_CAPACITY	64
+#define NUMBER_AREA	72	/* the text, its zero byte, and to 8 bytes */
+
+/*
  * The way every routine that returns enters the kernel (only __start's
  * exit, which never returns, makes a bare syscall). The syscall instruction
  * overwrites rcx and r11; the calling convention lets r11 change but not
  * rcx, so rcx is saved around it here, once for the whole library.
- * In: rax = number, rdi, rsi, rdx, r10, r8 = arguments. Out: rax = result.
+ * In: rax = number, rdi, rsi, rdx, r10, r8, r9 = arguments. Out: rax = result.
  */
 .macro kernel_call
 	push_cfi rcx
 	syscall
 	pop_cfi rcx
-.endm
-
-/*
- * Waits in poll until descriptor \fd is ready for \events (POLLIN or
- * POLLOUT), for a caller whose transfer would block. Only a descriptor in
- * non-blocking mode is waited for: from a blocking one, EAGAIN means that
- * a time-out of its own (a socket's SO_RCVTIMEO or SO_SNDTIMEO) ran out,
- * and the caller ends its transfer. An interrupted poll is made again.
- * Out:     rax = not negative when the transfer is worth another try;
- *          negative when the descriptor blocks, or when poll itself
- *          failed (as it does with RLIMIT_NOFILE at 0): the caller takes
- *          that as a failed transfer, so the wait never turns into a busy
- *          loop
- * Changes: rax, r11, flags
- */
-.macro wait_ready fd, events
-	save	rdi, rsi, rdx
-	.if \fd
-	set_small rdi, \fd
-	.else
-	xor	edi, edi
-	.endif
-	set_small rsi, F_GETFL		/* fcntl(fd, F_GETFL) */
-	set_small rax, SYS_fcntl
-	kernel_call
-	set_small rdx, -1		/* the answer when it blocks; no time limit */
-	test	ah, O_NONBLOCK >> 8
-	jz	.Lwait_done\@
-	push	rdi			/* a pollfd: fd, and 0 for the rest */
-	.cfi_adjust_cfa_offset 8
-	mov	byte ptr [rsp + POLLFD_EVENTS], \events
-	mov	rdi, rsp
-	set_small rsi, 1		/* one descriptor, no time limit */
-.Lpoll\@:
-	set_small rax, SYS_poll
-	kernel_call
-	cmp	eax, -EINTR		/* poll's result is an int */
-	je	.Lpoll\@
-	mov	rdx, rax
-	pop	rdi			/* drop the pollfd; rdi is restored next */
-	.cfi_adjust_cfa_offset -8
-.Lwait_done\@:
-	mov	rax, rdx
-	restore	rdi, rsi, rdx
 .endm
 
 /*

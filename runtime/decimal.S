@@ -17,14 +17,15 @@
  * unchanged.
  */
 #include "bareio-asm.h"
-#include "read-line.h"
 
-#define FRACTION_AREA	16	/* the point and up to six digits, then: */
+/* __writedec's stack: the fraction area (the point and up to six digits),
+   a flag, the caller's MXCSR, and the saved xmm1 and xmm2. */
 #define FIRST_LOST	7	/* 1 when the first of two writes lost bytes */
 #define CALLER_MXCSR	8	/* the caller's MXCSR, while ours is in force */
+#define SAVED_XMM1	16
+#define SAVED_XMM2	32
+#define WRITEDEC_AREA	48
 #define FRACTION_DIGITS	6
-#define HUGE_LIMBS	136	/* 34 32-bit limbs: any double below 2^1024 */
-#define HUGE_DIGITS	320	/* "-", 309 digits, ".0", with room to spare */
 #define BILLION		1000000000
 #define TEXT_POINT_ZERO	('.' | ('0' << 8))	/* ".0", a 16-bit word */
 
@@ -34,8 +35,6 @@
 #define EXPONENT_SHIFT	52
 #define EXPONENT_BIAS	1023
 #define UNIT_EXPONENT	(EXPONENT_BIAS + EXPONENT_SHIFT)	/* 1075 */
-#define EXPONENT_OF_8	(EXPONENT_BIAS + 3)	/* 8 <= x < 16 */
-#define MANTISSA_MASK	((1 << EXPONENT_SHIFT) - 1)
 
 	.section .rodata
 	.p2align 3
@@ -58,9 +57,6 @@ END_OBJECT(mxcsr_default)
 OBJECT(stop_scales)			/* s for the k-th digit, as doubles */
 	.double	100000.0, 10000.0, 1000.0, 100.0, 10.0, 1.0
 END_OBJECT(stop_scales)
-OBJECT(stop_scales_integer)		/* and as integers */
-	.quad	100000, 10000, 1000, 100, 10, 1
-END_OBJECT(stop_scales_integer)
 
 /*
  * Texts written by length (no zero byte). Each length is a plain number, so
@@ -87,10 +83,13 @@ END_OBJECT(\name)
 /*
  * __strtodec - convert decimal text (module-private)
  *
- * In:      rax = address of a zero-terminated text, or 0
- * Out:     xmm0 = its value; 0.0 for a null address or text with no digit
- *          (rax still holds the address)
- * Changes: xmm0, flags
+ * In:      rax = address of a zero-terminated text
+ *          dl = the caller's status so far (STATUS_DONE, ...)
+ * Out:     xmm0 = its value; 0.0 for text with no digit
+ *          dl &= STATUS_PART (a part) unless the text is one number that fits: an
+ *          optional '-', digits, optionally '.' and digits, at least one
+ *          digit in all, up to the zero byte, and a finite value
+ * Changes: xmm0, dl, flags
  *
  * The arithmetic rounds in the caller's rounding mode, with every
  * floating-point exception masked so that none traps here; the caller's
@@ -101,23 +100,29 @@ END_OBJECT(\name)
  *	if (*p == '.')
  *		for (p++, scale = 10.0; isdigit(*p); p++, scale *= 10.0)
  *			acc = acc + digit / scale;
+ *	if (*p != 0 || no digit || acc is infinite) dl &= STATUS_PART;
  *	return negative ? 0.0 - acc : acc;	// "-0": +0.0, or -0.0 rounding down
  */
+#define NEGATIVE	1	/* edi's bits */
+#define DIGIT_SEEN	2
+#define CONVERTER_AREA	40	/* [rsp] the caller's MXCSR, [rsp + 4] ours,
+				   [rsp + 8] xmm1, [rsp + 24] xmm2 */
+
 LOCAL(__strtodec)
-	xorpd	xmm0, xmm0		/* accumulator */
-	test	rax, rax
-	jz	.Lstrtodec_null
 	save	rcx, rsi, rdi
-	save_xmm 8, xmm1, xmm2		/* [rsp] the caller's MXCSR, [rsp + 4] ours */
+	reserve	CONVERTER_AREA
+	movdqu	xmmword ptr [rsp + 8], xmm1
+	movdqu	xmmword ptr [rsp + 24], xmm2
 	stmxcsr	dword ptr [rsp]
 	stmxcsr	dword ptr [rsp + 4]
 	or	word ptr [rsp + 4], MXCSR_MASKS
 	ldmxcsr	dword ptr [rsp + 4]
+	xorpd	xmm0, xmm0		/* accumulator */
 	mov	rsi, rax		/* cursor */
-	xor	edi, edi		/* 1 when negative */
+	xor	edi, edi
 	cmp	byte ptr [rsi], '-'
 	jne	.Lstrtodec_integer
-	inc	edi
+	inc	edi			/* NEGATIVE */
 	inc	rsi
 
 .Lstrtodec_integer:
@@ -125,6 +130,7 @@ LOCAL(__strtodec)
 	sub	ecx, '0'
 	cmp	ecx, 9
 	ja	.Lstrtodec_point	/* unsigned: the point, zero, non-digits */
+	or	edi, DIGIT_SEEN
 	mulsd	xmm0, qword ptr [rip + ten]
 	xorps	xmm2, xmm2		/* no wait on the old xmm2 */
 	cvtsi2sd xmm2, ecx
@@ -134,14 +140,15 @@ LOCAL(__strtodec)
 
 .Lstrtodec_point:			/* ecx: the byte after the digits, less '0' */
 	cmp	ecx, '.' - '0'
-	jne	.Lstrtodec_sign
+	jne	.Lstrtodec_end
 	movsd	xmm1, qword ptr [rip + ten]	/* scale of the next fraction digit */
 .Lstrtodec_fraction:
 	inc	rsi
 	movzx	ecx, byte ptr [rsi]
 	sub	ecx, '0'
 	cmp	ecx, 9
-	ja	.Lstrtodec_sign		/* also a second point */
+	ja	.Lstrtodec_end		/* also a second point */
+	or	edi, DIGIT_SEEN
 	xorps	xmm2, xmm2		/* no wait on the last quotient */
 	cvtsi2sd xmm2, ecx
 	divsd	xmm2, xmm1
@@ -149,16 +156,27 @@ LOCAL(__strtodec)
 	mulsd	xmm1, qword ptr [rip + ten]
 	jmp	.Lstrtodec_fraction
 
+.Lstrtodec_end:
+	cmp	ecx, -'0'
+	jne	.Lstrtodec_not_a_number	/* the scan stopped before the zero byte */
+	test	dil, DIGIT_SEEN
+	jz	.Lstrtodec_not_a_number
+	ucomisd	xmm0, qword ptr [rip + infinity]
+	jne	.Lstrtodec_sign		/* finite */
+.Lstrtodec_not_a_number:
+	and	dl, STATUS_PART
 .Lstrtodec_sign:
-	test	edi, edi
-	jz	1f
+	test	dil, NEGATIVE
+	jz	.Lstrtodec_done
 	xorpd	xmm2, xmm2
 	subsd	xmm2, xmm0
 	movapd	xmm0, xmm2
-1:	ldmxcsr	dword ptr [rsp]
-	restore_xmm 8, xmm1, xmm2
+.Lstrtodec_done:
+	ldmxcsr	dword ptr [rsp]
+	movdqu	xmm1, xmmword ptr [rsp + 8]
+	movdqu	xmm2, xmmword ptr [rsp + 24]
+	release	CONVERTER_AREA
 	restore	rcx, rsi, rdi
-.Lstrtodec_null:
 	ret
 END(__strtodec)
 
@@ -170,46 +188,54 @@ END(__strtodec)
  *          or past the count, and for a negative index (there is no count
  *          query here: __argvint gives the count)
  *          CF = 1 when a non-negative index names no argument, else 0
+ *          OF = 1 when the argument is not one number that fits (as
+ *          __strtodec judges), else 0
  * Changes: xmm0, flags
  */
 ENTRY(__argvdec)
+	save	rax, rdx
 	xorpd	xmm0, xmm0
+	mov	dl, STATUS_DONE
 	test	rdi, rdi
-	js	1f			/* CF = 0 */
-	push_cfi rax
+	js	.Largvdec_done		/* no count here: 0.0 */
 	call	__startarg
-	call	__strtodec		/* a null text gives 0.0; rax is kept */
-	cmp	rax, 1			/* CF = 1 for the null text */
-	pop_cfi rax
-1:	ret
+	mov	dl, STATUS_NONE
+	jc	.Largvdec_done		/* no such argument */
+	mov	dl, STATUS_DONE
+	call	__strtodec
+.Largvdec_done:
+	cmp	dl, STATUS_FLAGS
+	restore	rax, rdx
+	ret
 END(__argvdec)
 
 /*
  * __readdec - read a decimal number from a line of standard input
  *
  * In:      nothing
- * Out:     xmm0 = value of one line's text (at most 20 bytes of it; the
- *          rest waits for the next read); 0.0 for an empty line, at end of
- *          input or on a read error
+ * Out:     xmm0 = the value of the line's first NUMBER_CAPACITY bytes,
+ *          converted as __strtodec converts; the rest of a longer line
+ *          is taken and dropped. 0.0 for an empty line, at end of input
+ *          or on a read error
  *          CF = 1 when no input was taken at all, 0 when a line was (as
  *          for __readint)
+ *          OF = 1 when CF = 0 and the line is not one number that fits
+ *          (as for __readint, with __strtodec judging the text)
  * Changes: xmm0, r11, flags
- * Stack:   LINE_AREA bytes, where read_line (read-line.h) leaves the line
- *          as a zero-terminated text; the registers it changes besides
- *          r11 are saved here
- *
- * The line is read as by __readint: exactly the line (or one message) is
- * consumed, signals and non-blocking input are waited out.
+ * Stack:   NUMBER_AREA bytes for the line, and __takeline's
  */
 ENTRY(__readdec)
-	save	rax, rcx, rdx, rsi, rdi, r8, r10
-	reserve	LINE_AREA
-	read_line
+	save	rax, rdx, rsi, rdi
+	reserve	NUMBER_AREA
+	mov	rdi, rsp
+	set_small rsi, NUMBER_CAPACITY
+	mov	dl, LINE_NUMBER
+	call	__takeline		/* dl = its status */
 	mov	rax, rsp
 	call	__strtodec
-	neg	ecx			/* CF = 1: no input at all */
-	release	LINE_AREA
-	restore	rax, rcx, rdx, rsi, rdi, r8, r10
+	cmp	dl, STATUS_FLAGS	/* CF: no input; OF: not a number */
+	release	NUMBER_AREA
+	restore	rax, rdx, rsi, rdi
 	ret
 END(__readdec)
 
@@ -220,8 +246,8 @@ END(__readdec)
  * Out:     nothing; xmm0 and rax are kept
  *          CF = 1 when some byte of either write was lost, else 0
  * Changes: r11, flags
- * Stack:   16 bytes at rsp (the fraction area, a flag and the caller's
- *          MXCSR), the saved xmm1 and xmm2 above them
+ * Stack:   WRITEDEC_AREA bytes: the fraction area, a flag, the caller's
+ *          MXCSR and the saved xmm1 and xmm2
  *
  *	if (value < 0) { write '-'; value = 0.0 - value; }	// -0.0 is "0.0"
  *	x = value + bias;		// bias: the double nearest 5e-7
@@ -242,8 +268,10 @@ END(__readdec)
  * and ".0".
  */
 ENTRY(__writedec)
-	save	rax, rcx, rdx, rsi, rdi, r8, r9
-	save_xmm FRACTION_AREA, xmm1, xmm2
+	save	rax, rcx, rdx, rsi, rdi, r8
+	reserve	WRITEDEC_AREA
+	movdqu	xmmword ptr [rsp + SAVED_XMM1], xmm1
+	movdqu	xmmword ptr [rsp + SAVED_XMM2], xmm2
 	stmxcsr	dword ptr [rsp + CALLER_MXCSR]
 	ldmxcsr	dword ptr [rip + mxcsr_default]
 
@@ -252,12 +280,14 @@ ENTRY(__writedec)
 	xorpd	xmm1, xmm1
 	ucomisd	xmm0, xmm1
 	jp	.Lwritedec_nan
-	jae	1f			/* zero of either sign is not below 0 */
+	jae	.Lwritedec_not_below_0	/* zero of either sign is not below 0 */
 	inc	edx
 	subsd	xmm1, xmm0		/* 0.0 - value */
-	jmp	2f
-1:	movapd	xmm1, xmm0
-2:	ucomisd	xmm1, qword ptr [rip + infinity]
+	jmp	.Lwritedec_magnitude
+.Lwritedec_not_below_0:
+	movapd	xmm1, xmm0
+.Lwritedec_magnitude:
+	ucomisd	xmm1, qword ptr [rip + infinity]
 	je	.Lwritedec_infinity
 	addsd	xmm1, qword ptr [rip + rounding_bias]	/* x */
 	ucomisd	xmm1, qword ptr [rip + two_pow_63]
@@ -278,27 +308,23 @@ ENTRY(__writedec)
 	lea	rdi, [rip + text_minus_zero]
 	set_small rsi, TEXT_MINUS_ZERO_LENGTH
 	call	__writestr		/* "-0" */
-	mov	edi, 0			/* i = 0, and CF kept */
+	set_small rdi, 0		/* i = 0, and CF kept */
 	jmp	.Lwritedec_fraction
 .Lwritedec_positive:
 	call	__writeint		/* "i" */
 
 	/*
-	 * The fraction, f = x - i: digits while they are worth a unit of the
-	 * sixth place. s, divided by 10 after each digit, takes the exact
-	 * values 10^5 down to 1, so it comes from a table.
+	 * The fraction, f = x - i (exact): digits while they are worth a
+	 * unit of the sixth place. s, divided by 10 after each digit, takes
+	 * the exact values 10^5 down to 1, so it comes from a table.
 	 */
 .Lwritedec_fraction:
 	setc	byte ptr [rsp + FIRST_LOST]	/* the first write's CF */
 	mov	byte ptr [rsp], '.'
-	mov	ecx, 1			/* k */
-	movq	rax, xmm1
-	shr	rax, EXPONENT_SHIFT	/* x's biased exponent */
-	cmp	eax, EXPONENT_OF_8
-	jae	.Lwritedec_exact	/* x >= 8 */
+	set_small rcx, 1		/* k */
 	xorps	xmm2, xmm2
 	cvtsi2sd xmm2, rdi
-	subsd	xmm1, xmm2		/* f = x - i, exact */
+	subsd	xmm1, xmm2		/* f */
 	lea	rsi, [rip + stop_scales]
 .Lwritedec_digit:
 	mulsd	xmm1, qword ptr [rip + ten]
@@ -316,48 +342,6 @@ ENTRY(__writedec)
 	jz	.Lwritedec_fraction_out	/* the rest is below a unit of the 6th place */
 	cmp	ecx, FRACTION_DIGITS
 	jbe	.Lwritedec_digit
-	jmp	.Lwritedec_fraction_out
-
-	/*
-	 * From x >= 8 on, x has at most 49 fraction bits: f = F / 2^q with
-	 * q <= 49, so f * 10 < 2^53 / 2^q is exact and so is every step
-	 * above. The same digits come from integer arithmetic on F:
-	 *	F *= 10;  d = F >> q;  F &= 2^q - 1;
-	 * and (int)(f * s) == 0 exactly when F * s < 2^q, since f * s, a
-	 * multiple of 2^-q, is then at most 1 - 2^-49 and rounds below 1.
-	 */
-.Lwritedec_exact:
-	movq	rax, xmm1
-	mov	rcx, rax
-	shr	rcx, EXPONENT_SHIFT
-	neg	ecx
-	add	ecx, UNIT_EXPONENT	/* q = UNIT_EXPONENT - x's exponent */
-	jg	1f
-	xor	ecx, ecx		/* x whole (>= 2^52): F = 0 */
-1:	mov	r8d, 1
-	shl	r8, cl
-	dec	r8			/* 2^q - 1 */
-	and	rax, r8			/* F: x's mantissa bits below the point */
-	lea	r9, [rip + stop_scales_integer]
-	mov	esi, 1			/* k */
-.Lwritedec_exact_digit:
-	lea	rax, [rax + 4*rax]
-	add	rax, rax		/* F *= 10, below 2^53 */
-	mov	rdi, rax
-	shr	rdi, cl			/* d */
-	add	edi, '0'
-	mov	byte ptr [rsp + rsi], dil
-	and	rax, r8
-	mov	rdi, rax
-	mul	qword ptr [r9 + 8*rsi - 8]	/* rdx:rax = F * s */
-	inc	esi
-	shr	rax, cl
-	or	rax, rdx
-	mov	rax, rdi
-	jz	1f			/* F * s < 2^q */
-	cmp	esi, FRACTION_DIGITS
-	jbe	.Lwritedec_exact_digit
-1:	mov	ecx, esi
 
 .Lwritedec_fraction_out:
 	mov	rdi, rsp
@@ -369,24 +353,26 @@ ENTRY(__writedec)
 .Lwritedec_done:			/* CF set: the routine's status */
 	.cfi_remember_state
 	ldmxcsr	dword ptr [rsp + CALLER_MXCSR]
-	restore_xmm FRACTION_AREA, xmm1, xmm2
-	restore	rax, rcx, rdx, rsi, rdi, r8, r9
+	movdqu	xmm1, xmmword ptr [rsp + SAVED_XMM1]
+	movdqu	xmm2, xmmword ptr [rsp + SAVED_XMM2]
+	release	WRITEDEC_AREA
+	restore	rax, rcx, rdx, rsi, rdi, r8
 	ret
 	.cfi_restore_state
 
 .Lwritedec_nan:
 	lea	rdi, [rip + text_nan]
 	set_small rsi, TEXT_NAN_LENGTH
-	call	__writestr
-	jmp	.Lwritedec_done
+	jmp	.Lwritedec_text
 .Lwritedec_infinity:
 	lea	rdi, [rip + text_minus_infinity]
 	set_small rsi, TEXT_MINUS_INFINITY_LENGTH
 	test	edx, edx
-	jnz	1f
+	jnz	.Lwritedec_text
 	inc	rdi			/* "inf" without the sign */
 	dec	esi
-1:	call	__writestr
+.Lwritedec_text:
+	call	__writestr
 	jmp	.Lwritedec_done
 .Lwritedec_huge:
 	subsd	xmm1, qword ptr [rip + rounding_bias]	/* back to |value| */
@@ -402,89 +388,100 @@ END(__writedec)
  *          minus sign in front
  * Out:     nothing
  * Changes: rax, rcx, rdx, rsi, rdi, r11, flags (__writedec saves them)
- * Stack:   the value as 34 little-endian 32-bit limbs, and the digits
+ * Stack:   the value as 32-bit limbs in base 10^9, lowest first, and its
+ *          digits
  *
- * A double this large is m * 2^e, m of 53 bits and e from 11 to 971. The
- * limbs hold m shifted left by e; dividing them by 10^9 until nothing is
- * left yields the digits nine at a time, lowest first. One write.
+ * A double this large is m * 2^e, m below 2^53 and e from 11 to 971. The
+ * limbs start as m and are multiplied by 2^29 at a time (the last time by
+ * what is left of 2^e): a limb times 2^29 and the carry in stays below
+ * 2^64, and the carry out below 2^29 + 1, one new limb at most. The
+ * digits then come nine a limb, the top limb's without leading zeros.
+ * One write.
  */
+#define HUGE_LIMBS	36	/* 35 hold 10^315 > 2^1024; and to 8 bytes */
+#define HUGE_DIGITS	320	/* "-", 309 digits, ".0", with room to spare */
+#define HUGE_AREA	(4 * HUGE_LIMBS + HUGE_DIGITS)
+#define HUGE_SHIFT	29	/* the most bits a pass multiplies by */
+
 LOCAL(__writehuge)
 	save	r8, r9, r10
-	reserve	HUGE_LIMBS + HUGE_DIGITS
+	reserve	HUGE_AREA
 	mov	r10d, edx		/* negative */
-	xor	eax, eax
-	mov	ecx, HUGE_LIMBS / 8
-1:	mov	qword ptr [rsp + 8*rcx - 8], rax
-	dec	ecx
-	jnz	1b
-
 	movq	rax, xmm1
-	mov	rcx, rax
-	shr	rcx, EXPONENT_SHIFT
-	sub	ecx, UNIT_EXPONENT	/* e */
-	movabs	rdx, MANTISSA_MASK
-	and	rax, rdx
+	mov	rsi, rax
+	shr	rsi, EXPONENT_SHIFT
+	sub	esi, UNIT_EXPONENT	/* e */
+	shl	rax, 64 - EXPONENT_SHIFT
+	shr	rax, 64 - EXPONENT_SHIFT
 	bts	rax, EXPONENT_SHIFT	/* m */
-	mov	r8d, ecx
-	shr	r8d, 5			/* lowest limb of m << e */
-	and	ecx, 31
-	xor	edx, edx
-	shld	rdx, rax, cl
-	shl	rax, cl
-	mov	qword ptr [rsp + 4*r8], rax
-	mov	dword ptr [rsp + 4*r8 + 8], edx
-	add	r8d, 3			/* limbs in use, the top ones maybe 0 */
-
-	lea	rsi, [rsp + HUGE_LIMBS + HUGE_DIGITS]	/* cursor, moving down */
-	sub	rsi, 2
-	mov	word ptr [rsi], TEXT_POINT_ZERO
 	mov	r9d, BILLION
-	mov	edi, 10
+	xor	edx, edx
+	div	r9
+	mov	dword ptr [rsp], edx	/* m % 10^9, */
+	mov	dword ptr [rsp + 4], eax	/* m / 10^9 */
+	mov	r8d, 2			/* limbs in use (the top may be 0) */
 
-.Lwritehuge_divide:				/* limbs /= 10^9, remainder in edx */
+.Lwritehuge_pass:			/* limbs *= 2^k */
+	mov	ecx, HUGE_SHIFT
+	cmp	esi, ecx
+	cmovb	ecx, esi		/* k */
+	sub	esi, ecx
+	xor	edi, edi		/* carry */
+	xor	r11d, r11d		/* the limb */
+.Lwritehuge_limb:
+	mov	eax, dword ptr [rsp + 4*r11]
+	shl	rax, cl
+	add	rax, rdi
 	xor	edx, edx
-	mov	ecx, r8d
-2:	mov	eax, dword ptr [rsp + 4*rcx - 4]
-	div	r9d			/* (rem * 2^32 + limb) / 10^9 fits 32 bits */
-	mov	dword ptr [rsp + 4*rcx - 4], eax
-	dec	ecx
-	jnz	2b
-	mov	eax, edx
-3:	test	r8d, r8d		/* drop the limbs that became 0 */
-	jz	.Lwritehuge_top
-	cmp	dword ptr [rsp + 4*r8 - 4], 0
-	jne	.Lwritehuge_inner
-	dec	r8d
-	jmp	3b
-.Lwritehuge_inner:				/* more to come: exactly nine digits */
+	div	r9
+	mov	dword ptr [rsp + 4*r11], edx
+	mov	rdi, rax
+	inc	r11d
+	cmp	r11d, r8d
+	jb	.Lwritehuge_limb
+	test	edi, edi
+	jz	.Lwritehuge_passed
+	mov	dword ptr [rsp + 4*r8], edi	/* a new top limb */
+	inc	r8d
+.Lwritehuge_passed:
+	test	esi, esi
+	jnz	.Lwritehuge_pass
+
+	lea	rsi, [rsp + HUGE_AREA - 2]	/* cursor, moving down */
+	mov	word ptr [rsi], TEXT_POINT_ZERO
+	mov	r9d, 10
+	xor	r11d, r11d
+.Lwritehuge_print:			/* limb r11's digits, lowest first */
+	mov	eax, dword ptr [rsp + 4*r11]
+	inc	r11d
 	mov	ecx, 9
-4:	xor	edx, edx
-	div	edi
-	add	dl, '0'
-	dec	rsi
-	mov	byte ptr [rsi], dl
-	dec	ecx
-	jnz	4b
-	jmp	.Lwritehuge_divide
-.Lwritehuge_top:				/* the leading group: no leading zeros */
+.Lwritehuge_digit:
 	xor	edx, edx
-	div	edi
+	div	r9d
 	add	dl, '0'
 	dec	rsi
 	mov	byte ptr [rsi], dl
 	test	eax, eax
-	jnz	.Lwritehuge_top
+	jnz	.Lwritehuge_more
+	cmp	r11d, r8d
+	je	.Lwritehuge_printed	/* the top limb: no leading zeros */
+.Lwritehuge_more:
+	dec	ecx
+	jnz	.Lwritehuge_digit
+	jmp	.Lwritehuge_print
 
+.Lwritehuge_printed:
 	test	r10d, r10d
-	jz	5f
+	jz	.Lwritehuge_out
 	dec	rsi
 	mov	byte ptr [rsi], '-'
-5:	lea	rax, [rsp + HUGE_LIMBS + HUGE_DIGITS]
+.Lwritehuge_out:
+	lea	rax, [rsp + HUGE_AREA]
 	sub	rax, rsi
 	mov	rdi, rsi
 	mov	rsi, rax
 	call	__writestr
-	release	HUGE_LIMBS + HUGE_DIGITS
+	release	HUGE_AREA
 	restore	r8, r9, r10
 	ret
 END(__writehuge)

@@ -3,16 +3,17 @@
  * integers and characters to standard output.
  *
  * Integer text is an optional single minus sign and decimal digits, read up
- * to the first byte that is not a digit: no white space, no plus sign, no
- * error - text with no leading digit is 0, and numbers too large for 64 bits
- * wrap modulo 2^64. Written integers carry no newline, padding or plus sign.
+ * to the first byte that is not a digit: no white space, no plus sign;
+ * text with no leading digit is 0, and numbers too large for 64 bits wrap
+ * modulo 2^64. The readers report in the overflow flag whether the text
+ * was one number that fits, and nothing else. Written integers carry no
+ * newline, padding or plus sign.
  *
  * Register convention: the run-time's one, stated in bareio(3). Each
  * routine below names the registers it may change; all others come back
  * unchanged, rax included where there is no result.
  */
 #include "bareio-asm.h"
-#include "read-line.h"
 
 #define WRITE_AREA	24	/* __writeint's digits; the longest text is 20 */
 #define VALUE_SLOT	WRITE_AREA	/* its rdi, pushed right above them */
@@ -20,41 +21,60 @@
 /*
  * __strtoint - convert integer text (module-private)
  *
- * In:      rax = address of a zero-terminated text, or 0
- * Out:     rax = its value; 0 for a null address or text with no digit
- * Changes: rax, flags
+ * In:      rax = address of a zero-terminated text
+ *          dl = the caller's status so far (STATUS_DONE, ...)
+ * Out:     rax = its value; 0 for text with no digit
+ *          dl &= STATUS_PART (a part) unless the text is one number that fits: an
+ *          optional '-' and one or more digits up to the zero byte, from
+ *          -2^63 to 2^63 - 1
+ * Changes: rax, dl, flags
  *
- *	negative = (*p == '-'); p += negative;
- *	for (value = 0; (d = *p - '0') <= 9 (unsigned); p++)
- *		value = value * 10 + d;		// wraps
- *	return negative ? -value : value;
+ *	negative = (*p == '-'); p += negative; digits = p;
+ *	for (u = 0; (d = *p - '0') <= 9 (unsigned); p++)
+ *		u = u * 10 + d;			// wraps; too many: too large
+ *	if (*p != 0 || p == digits || too large
+ *	    || u > 2^63 - 1 + negative) dl &= STATUS_PART;
+ *	return negative ? -u : u;
  */
 LOCAL(__strtoint)
-	test	rax, rax
-	jz	.Lstrtoint_null
-	save	rcx, rdx, rsi
+	save	rcx, rsi, rdi, r8
 	mov	rsi, rax		/* cursor */
-	xor	eax, eax		/* value */
-	xor	edx, edx		/* 1 when negative */
+	xor	eax, eax		/* u */
+	xor	r8d, r8d
 	cmp	byte ptr [rsi], '-'
-	jne	.Lstrtoint_digits
-	inc	edx
-	inc	rsi
-.Lstrtoint_digits:
+	sete	r8b			/* 1 when negative */
+	add	rsi, r8
+	mov	rdi, rsi		/* where the digits start */
+.Lstrtoint_digit:
 	movzx	ecx, byte ptr [rsi]
 	sub	ecx, '0'
 	cmp	ecx, 9
 	ja	.Lstrtoint_end		/* unsigned: the zero byte, any non-digit */
-	imul	rax, rax, 10
+	imul	rax, rax, 10		/* u * 10 from 2^63 up: too large for */
+	jno	.Lstrtoint_add		/* either sign, however it wraps on */
+	and	dl, STATUS_PART
+.Lstrtoint_add:
 	add	rax, rcx
 	inc	rsi
-	jmp	.Lstrtoint_digits
+	jmp	.Lstrtoint_digit
 .Lstrtoint_end:
-	test	edx, edx
-	jz	1f
+	cmp	ecx, -'0'
+	jne	.Lstrtoint_not_a_number	/* the scan stopped before the zero byte */
+	cmp	rsi, rdi
+	je	.Lstrtoint_not_a_number	/* no digit */
+	mov	esi, r8d		/* the largest magnitude: 2^63 - 1, */
+	bts	rsi, 63			/* or 2^63 when negative */
+	dec	rsi
+	cmp	rax, rsi
+	jbe	.Lstrtoint_sign
+.Lstrtoint_not_a_number:
+	and	dl, STATUS_PART
+.Lstrtoint_sign:
+	test	r8b, r8b
+	jz	.Lstrtoint_done
 	neg	rax
-1:	restore	rcx, rdx, rsi
-.Lstrtoint_null:
+.Lstrtoint_done:
+	restore	rcx, rsi, rdi, r8
 	ret
 END(__strtoint)
 
@@ -66,46 +86,55 @@ END(__strtoint)
  *          the value of that argument's text, 0 for an index at or past
  *          the count
  *          CF = 1 when a non-negative index names no argument, else 0
+ *          OF = 1 when the argument is not one number that fits (as
+ *          __strtoint judges), else 0
  * Changes: rax, flags
  */
 ENTRY(__argvint)
+	push_cfi rdx
 	call	__startarg
-	jc	1f			/* no such argument: 0, CF = 1 */
+	mov	dl, STATUS_NONE
+	jc	.Largvint_done		/* no such argument: 0 */
+	mov	dl, STATUS_DONE
 	test	rdi, rdi
-	js	1f			/* the count, as it is (CF = 0) */
+	js	.Largvint_done		/* the count, as it is */
 	call	__strtoint
-	clc
-1:	ret
+.Largvint_done:
+	cmp	dl, STATUS_FLAGS
+	pop_cfi	rdx
+	ret
 END(__argvint)
 
 /*
  * __readint - read an integer from a line of standard input
  *
  * In:      nothing
- * Out:     rax = value of one line's text (at most 20 bytes of it; the rest
- *          waits for the next read); 0 for an empty line, at end of input
- *          or on a read error
+ * Out:     rax = the value of the line's first NUMBER_CAPACITY bytes,
+ *          converted as __strtoint converts; the rest of a longer line
+ *          is taken and dropped. 0 for an empty line, at end of input or
+ *          on a read error
  *          CF = 1 when no input was taken at all (end of input, a read
  *          error, a failed or timed-out wait), 0 when a line was, even an
  *          empty one or part of one
+ *          OF = 1 when CF = 0 and the line is not one number that fits:
+ *          longer than NUMBER_CAPACITY bytes, ended by an error, holding
+ *          a zero byte, or a text __strtoint judges so (a final carriage
+ *          return is not the text's)
  * Changes: rax, r11, flags
- * Stack:   LINE_AREA bytes, where read_line (read-line.h) learns what the
- *          input is and leaves the line as a zero-terminated text; the
- *          registers it changes besides rax and r11 are saved here
- *
- * Exactly the line is consumed, whatever standard input is (from a socket
- * of messages, one message); a read interrupted by a signal is retried,
- * and a non-blocking input is waited for.
+ * Stack:   NUMBER_AREA bytes for the line, and __takeline's
  */
 ENTRY(__readint)
-	save	rcx, rdx, rsi, rdi, r8, r10
-	reserve	LINE_AREA
-	read_line
+	save	rdx, rsi, rdi
+	reserve	NUMBER_AREA
+	mov	rdi, rsp
+	set_small rsi, NUMBER_CAPACITY
+	mov	dl, LINE_NUMBER
+	call	__takeline		/* dl = its status */
 	mov	rax, rsp
 	call	__strtoint
-	neg	ecx			/* CF = 1: no input at all */
-	release	LINE_AREA
-	restore	rcx, rdx, rsi, rdi, r8, r10
+	cmp	dl, STATUS_FLAGS	/* CF: no input; OF: not a number */
+	release	NUMBER_AREA
+	restore	rdx, rsi, rdi
 	ret
 END(__readint)
 
@@ -182,27 +211,31 @@ ENTRY(__writeint)
 .Lwriteint_head:			/* u < 10^8: two digits at a time */
 	cmp	eax, 100
 	jb	.Lwriteint_last
-1:	imul	rcx, rax, 0x51EB851F
+.Lwriteint_pair:
+	imul	rcx, rax, 0x51EB851F
 	shr	rcx, 37			/* q = u / 100 (exact for 32 bits) */
 	imul	edx, ecx, 100
 	sub	eax, edx		/* u % 100 */
 	put_two_digits rax
 	mov	eax, ecx
 	cmp	eax, 100
-	jae	1b
+	jae	.Lwriteint_pair
 .Lwriteint_last:			/* u < 100: its one or two digits */
 	cmp	eax, 10
-	jb	1f
+	jb	.Lwriteint_one
 	put_two_digits rax
-	jmp	2f
-1:	add	eax, '0'
+	jmp	.Lwriteint_sign
+.Lwriteint_one:
+	add	eax, '0'
 	dec	rsi
 	mov	byte ptr [rsi], al
-2:	cmp	qword ptr [rsp + VALUE_SLOT], 0	/* the value: its sign */
-	jge	3f
+.Lwriteint_sign:
+	cmp	qword ptr [rsp + VALUE_SLOT], 0	/* the value: its sign */
+	jge	.Lwriteint_out
 	dec	rsi
 	mov	byte ptr [rsi], '-'
-3:	lea	rax, [rsp + WRITE_AREA]
+.Lwriteint_out:
+	lea	rax, [rsp + WRITE_AREA]
 	sub	rax, rsi
 	mov	rdi, rsi
 	mov	rsi, rax
@@ -228,12 +261,14 @@ END(__writeint)
 ENTRY(__writechr)
 	save	rsi, rdi		/* the code, now in memory, low byte first */
 	xor	esi, esi
-1:	cmp	byte ptr [rsp + rsi], 0
-	je	2f
+.Lwritechr_count:
+	cmp	byte ptr [rsp + rsi], 0
+	je	.Lwritechr_out
 	inc	esi
 	cmp	esi, 8
-	jb	1b
-2:	mov	rdi, rsp		/* a count of 0 writes zero bytes: the text */
+	jb	.Lwritechr_count
+.Lwritechr_out:
+	mov	rdi, rsp		/* a count of 0 writes zero bytes: the text */
 	call	__writestr		/* at rsp then starts with its zero byte */
 	restore	rsi, rdi
 	ret

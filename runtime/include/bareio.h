@@ -7,9 +7,10 @@
  * or count must be passed as a full 64-bit value, which these prototypes
  * see to. No routine allocates or buffers; every byte goes through system
  * calls on descriptor 0 or 1. Each routine reports in the carry flag what
- * happened (end of input, a missing argument, lost output), which C cannot
- * read after a call: the bareio_ functions at the end of this file make
- * the same calls and return it.
+ * happened (end of input, a missing argument, lost output), and the
+ * readers of numbers and lines in the overflow flag whether they got one
+ * number, or a whole line, which C cannot read after a call: the bareio_
+ * functions at the end of this file make the same calls and return it.
  *
  * Link with -lbareio after the program's objects (ld takes the modules the
  * program calls), or with startup.o from the library folder's bareio/, and
@@ -47,6 +48,15 @@ intptr_t __startarg(int64_t index);
    EAGAIN included. Stores no zero byte. */
 int64_t __readstr(char *buffer, uint64_t capacity);
 
+/* Reads one line of standard input into buffer, which holds capacity + 1
+   bytes: the line's bytes up to its newline, at most capacity of them,
+   and a zero byte after them. The newline is taken, not stored; a
+   carriage return before it is kept. Returns the bytes stored; with no
+   input at all, 0 or the negative kernel error code (buffer[0] = 0). A
+   line longer than capacity leaves its rest for the next call (one of
+   messages from a socket loses it). bareio_readline tells which. */
+int64_t __readline(char *buffer, uint64_t capacity);
+
 /* Writes length bytes of text to standard output, or, for length 0, the
    bytes before its zero byte (nothing for a null text). Continues short
    writes, retries writes interrupted by a signal and waits in poll while a
@@ -58,13 +68,15 @@ void __writestr(const char *text, uint64_t length);
 
 /* index < 0: the argument count, as __startarg. Otherwise the value of
    that argument: optional '-', digits up to the first non-digit, wrapping
-   modulo 2^64; 0 for no digits or a missing argument. */
+   modulo 2^64; 0 for no digits or a missing argument. Whether the text was
+   one number that fits: bareio_argvint_verdict. */
 int64_t __argvint(int64_t index);
 
-/* Reads one line of standard input (up to and including its newline, at
-   most 20 bytes; the rest stays for the next read) and converts it like
-   __argvint; 0 for an empty line, at end of input or on a read error.
-   Signals and non-blocking input are waited out. */
+/* Reads one line of standard input, however long, and converts its first
+   64 bytes like __argvint (a final carriage return aside); the rest of a
+   longer line is dropped. 0 for an empty line, at end of input or on a
+   read error. Signals and non-blocking input are waited out. Whether the
+   line was one number that fits: bareio_readint_verdict. */
 int64_t __readint(void);
 
 /* Writes value in decimal: '-' when negative, no newline. */
@@ -78,11 +90,12 @@ void __writechr(uint64_t code);
 
 /* The value of argument index: optional '-', digits, optional '.' and
    digits; 0.0 for text that is not a number, a missing argument or a
-   negative index. */
+   negative index. Whether it was one number: bareio_argvdec_verdict. */
 double __argvdec(int64_t index);
 
 /* Reads one line of standard input as __readint does and converts it like
-   __argvdec; 0.0 for an empty line, at end of input or on a read error. */
+   __argvdec; 0.0 for an empty line, at end of input or on a read error.
+   Whether it was one number: bareio_readdec_verdict. */
 double __readdec(void);
 
 /* Writes value rounded to six places, trailing zeros dropped, at least one
@@ -212,8 +225,84 @@ static inline int bareio_writedec(double value)
     return !lost_;
 }
 
+/*
+ * The readers of numbers and lines also report in the overflow flag, and
+ * these functions tell the three outcomes apart, by fixed values:
+ *   bareio_readint_verdict, bareio_readdec_verdict, bareio_argvint_verdict,
+ *   bareio_argvdec_verdict: BAREIO_NUMBER when the text is one number
+ *     that fits (an optional '-' and digits from -2^63 to 2^63 - 1; for a
+ *     decimal, digits with an optional '.', at least one digit, a finite
+ *     value); BAREIO_NOT_A_NUMBER when it is not ("abc", "", "1.5" as an
+ *     integer, "9223372036854775808" as an integer, a line over 64 bytes),
+ *     the value still converted as ever; BAREIO_NONE when no input was
+ *     taken, or no argument has that index. A negative index asks for the
+ *     count, a number.
+ *   bareio_readline: BAREIO_LINE for a whole line; BAREIO_LINE_GOES_ON
+ *     when the bytes stored are not all of it (the capacity ran out, the
+ *     rest left for the next call; a message lost its rest; a read error
+ *     or a time-out ended it); BAREIO_NONE when no input was taken.
+ *
+ *   int64_t value;
+ *   int verdict;
+ *   while ((verdict = bareio_readint_verdict(&value)) != BAREIO_NONE)
+ *       if (verdict == BAREIO_NUMBER)
+ *           sum += value;
+ */
+#define BAREIO_NONE 0
+#define BAREIO_NUMBER 1
+#define BAREIO_NOT_A_NUMBER (-1)
+#define BAREIO_LINE 1
+#define BAREIO_LINE_GOES_ON (-1)
+
+/* A routine of an integer result and the carry and overflow flags. */
+#define BAREIO_VERDICT_RAX_(routine, result, ...)                             \
+    unsigned char none_, part_;                                             \
+    __asm__ volatile(BAREIO_CALL_(routine)                                  \
+                     : "=a"(*(result)), "=@ccc"(none_), "=@cco"(part_)      \
+                     : __VA_ARGS__                                          \
+                     : "r11", "memory");                                    \
+    return none_ ? BAREIO_NONE : part_ ? -1 : 1
+
+/* A routine of a decimal result (xmm0) and both flags. */
+#define BAREIO_VERDICT_XMM0_(routine, result, ...)                            \
+    register double result_ __asm__("xmm0");                                \
+    unsigned char none_, part_;                                             \
+    __asm__ volatile(BAREIO_CALL_(routine)                                  \
+                     : "=x"(result_), "=@ccc"(none_), "=@cco"(part_)        \
+                     : __VA_ARGS__                                          \
+                     : "r11", "memory");                                    \
+    *(result) = result_;                                                    \
+    return none_ ? BAREIO_NONE : part_ ? -1 : 1
+
+static inline int bareio_readline(char *buffer, uint64_t capacity, int64_t *count)
+{
+    BAREIO_VERDICT_RAX_(__readline, count, "D"(buffer), "S"(capacity));
+}
+
+static inline int bareio_readint_verdict(int64_t *value)
+{
+    BAREIO_VERDICT_RAX_(__readint, value, "i"(0));
+}
+
+static inline int bareio_argvint_verdict(int64_t index, int64_t *value)
+{
+    BAREIO_VERDICT_RAX_(__argvint, value, "D"(index));
+}
+
+static inline int bareio_readdec_verdict(double *value)
+{
+    BAREIO_VERDICT_XMM0_(__readdec, value, "i"(0));
+}
+
+static inline int bareio_argvdec_verdict(int64_t index, double *value)
+{
+    BAREIO_VERDICT_XMM0_(__argvdec, value, "D"(index));
+}
+
 #undef BAREIO_STATUS_RAX_
 #undef BAREIO_STATUS_NONE_
+#undef BAREIO_VERDICT_RAX_
+#undef BAREIO_VERDICT_XMM0_
 
 #ifdef __cplusplus
 }
