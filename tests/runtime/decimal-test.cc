@@ -1,5 +1,5 @@
 // decimal: decimal text to value and values to text, checked against the
-// model of the same steps in plain double arithmetic (support/model.h).
+// model of the same steps in plain double arithmetic (tests/support/model.h).
 #include "cases.h"
 #include "contract.h"
 #include "model.h"

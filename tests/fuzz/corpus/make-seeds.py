@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the fuzz targets' seed inputs into fuzz/corpus/<target>/.
+"""Writes the fuzz targets' seed inputs into tests/fuzz/corpus/<target>/.
 
 Run it again after changing a list; each seed's file name is the hex digest
 of its bytes, so rerunning it never duplicates a seed."""

@@ -8,7 +8,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-// Runs __start on the given block and comes back (support/trampoline.S).
+// Runs __start on the given block and comes back (tests/support/trampoline.S).
 extern "C" void bareio_adopt(uint64_t *block);
 
 namespace fuzz {

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Which instructions of the run-time the fuzz corpora reach.
 
-    fuzz/coverage.py [build folder]        (default: build)
+    tests/fuzz/coverage.py [build folder]        (default: build)
 
-Replays each target's seeds (fuzz/corpus/<target>) and what the fuzzer kept
+Replays each target's seeds (tests/fuzz/corpus/<target>) and what the fuzzer kept
 (build-fuzz/corpus/<target>, when there) through replay-<target> from the
 build folder under callgrind, and reports, routine by routine, how many of
 its instructions some input executed, listing those none did. The fuzzers
@@ -16,9 +16,9 @@ import subprocess
 import sys
 import tempfile
 
-root = pathlib.Path(__file__).resolve().parent.parent
+root = pathlib.Path(__file__).resolve().parent.parent.parent
 build = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else root / "build").resolve()
-targets = (build / "fuzz" / "targets").read_text().split()  # as fuzz/CMakeLists.txt lists them
+targets = (build / "tests/fuzz/targets").read_text().split()  # as tests/fuzz/CMakeLists.txt lists them
 
 
 def output(*command):
@@ -45,8 +45,8 @@ instructions = {}                       # routine -> [(offset, text)]
 reached = collections.defaultdict(set)  # routine -> offsets
 with tempfile.TemporaryDirectory() as work:
     for target in targets:
-        binary = build / "fuzz" / f"replay-{target}"
-        corpora = [str(c) for c in (root / "fuzz/corpus" / target, root / "build-fuzz/corpus" / target) if c.is_dir()]
+        binary = build / "tests/fuzz" / f"replay-{target}"
+        corpora = [str(c) for c in (root / "tests/fuzz/corpus" / target, root / "build-fuzz/corpus" / target) if c.is_dir()]
         spans = {}
         for line in output("nm", "-S", "--defined-only", str(binary)).splitlines():
             fields = line.split()
