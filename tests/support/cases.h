@@ -3,6 +3,9 @@
 // which row it was.
 #pragma once
 
+#include "contract.h"
+
+#include <gtest/gtest.h>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -10,12 +13,8 @@
 
 namespace support {
 
-// For INSTANTIATE_TEST_SUITE_P: the test's name is its row's name; a
-// contract's (contract.h) its routine's and its number.
+// For INSTANTIATE_TEST_SUITE_P: the test's name is its row's name.
 inline constexpr auto by_name = [](const auto &info) { return std::string(info.param.name); };
-inline constexpr auto by_routine = [](const auto &info) {
-    return std::string(info.param.rules.name + 2) + "_" + std::to_string(info.index);
-};
 
 // A row of a conversion table: a text and the value it converts to.
 template <typename Value>
@@ -40,9 +39,17 @@ std::pair<std::vector<std::string>, std::string> every_text_as_argument(
     std::string lines;
     for (const auto &row : rows) {
         argv.push_back(row.text);
-        lines += show(row.value) + "\n";
+        lines += show(row) + "\n";
     }
     return {std::move(argv), std::move(lines)};
 }
 
 }  // namespace support
+
+// A routine's table of contract rows (contract.h), each row a CTest entry
+// <module>.<Routine>Table.Holds/<row>: the check proves what the call did
+// and what it kept.
+#define BAREIO_TABLE(Routine, rows)                                                                       \
+    class Routine##Table : public testing::TestWithParam<support::Contract> {};                         \
+    TEST_P(Routine##Table, Holds) { EXPECT_EQ(support::check(GetParam()), GetParam().violations); }      \
+    INSTANTIATE_TEST_SUITE_P(, Routine##Table, testing::ValuesIn(rows), support::by_name)

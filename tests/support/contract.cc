@@ -1,9 +1,8 @@
 #include "contract.h"
-#include "redirect.h"
 
 #include <cstdio>
-#include <cstring>
 #include <stdexcept>
+#include <unistd.h>
 #if __has_include(<valgrind/memcheck.h>)
 #include <valgrind/memcheck.h>
 #else
@@ -14,6 +13,9 @@ extern "C" const void *const bareio_routines[support::Routines];  // trampoline.
 extern "C" void bareio_scribble();
 
 namespace support {
+
+unsigned char buffer[128];
+
 namespace {
 
 const char *const gpr_names[16] = {"rax", "rbx", "rcx", "rdx", "rsi", "rdi", "rbp", "rsp",
@@ -27,13 +29,23 @@ uint64_t splitmix(uint64_t &state)
     return z ^ (z >> 31);
 }
 
-constexpr uint64_t carry_flag = 1u, direction_flag = 1u << 10;
+// CF, PF, AF, ZF, SF, OF and DF: what a routine that keeps the flags keeps.
+constexpr uint64_t carry_flag = 1, overflow_flag = 1u << 11, direction_flag = 1u << 10,
+                   kept_flags = 0x1 | 0x4 | 0x10 | 0x40 | 0x80 | direction_flag | overflow_flag;
 
 // The stack a routine is called on: junk (4 KiB, of which the routines use
-// some hundred bytes) below its return address; above that the way back,
-// then canaries, where its caller's frame would be.
+// at most some hundred bytes) below its return address; above that the way
+// back, then canaries, where its caller's frame would be.
 constexpr std::size_t below = 4096 / 8, words = below + 1 + 256 / 8;
 alignas(16) uint64_t stack[words];
+
+std::string flag_report(const char *name, uint64_t out, uint64_t in, uint64_t mask, int want)
+{
+    const bool got = out & mask;
+    if (want < 0 || got == bool(want))
+        return {};
+    return std::string(name) + (got ? " set" : " clear") + " (entered " + (in & mask ? "set" : "clear") + "); ";
+}
 
 }  // namespace
 
@@ -54,10 +66,11 @@ Rules Contract::rules_of(const void *routine)
     throw std::invalid_argument("no rules for this routine");
 }
 
-Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
+Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed, const Expect &expect)
 {
+    const Rules &rules = contract.rules;
     Registers in{};
-    in.rflags = (seed & 1) ^ misaligned;
+    in.rflags = rules.flags ? (seed & 1) ^ misaligned : misaligned ? 0 : kept_flags;
     for (auto &value : in.gpr)
         value = splitmix(seed);
     for (auto &lanes : in.xmm)
@@ -73,6 +86,7 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
     const std::size_t at = below + misaligned;  // rsp at the call: 0 or 8 modulo 16
     laid[at] = 0;                               // the way back, as the trampoline leaves it
     std::memcpy(stack, laid, sizeof stack);
+    std::memset(buffer, 0xAA, sizeof buffer);
 
     Outcome outcome{};
     bareio_checked_call(contract.routine, &in, &outcome.out, stack + at);
@@ -82,7 +96,8 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
     // Plain strings, not a stream: a test may call this with no descriptor
     // to spare, and a sanitizer's checks of a stream's type open a pipe.
     std::string report;
-    const unsigned may_change = contract.rules.gpr | bit(RSP);
+    const uint64_t flags = outcome.out.rflags;
+    const unsigned may_change = rules.gpr | bit(RSP);
     for (int reg = 0; reg < 16; ++reg)
         if (!(may_change & (1u << reg)) && in.gpr[reg] != outcome.out.gpr[reg])
             report += std::string(gpr_names[reg]) + " changed " + hex(in.gpr[reg]) + " -> " +
@@ -90,18 +105,25 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
     if (outcome.out.gpr[RSP] != 0)
         report += "rsp moved by " + hex(outcome.out.gpr[RSP]) + "; ";
     for (int reg = 0; reg < 16; ++reg)
-        if (!(contract.rules.xmm & bit(reg)) &&
-            std::memcmp(in.xmm[reg], outcome.out.xmm[reg], sizeof in.xmm[reg]) != 0)
+        if (!(rules.xmm & bit(reg)) && std::memcmp(in.xmm[reg], outcome.out.xmm[reg], sizeof in.xmm[reg]) != 0)
             report += "xmm" + std::to_string(reg) + " changed; ";
-    if (outcome.out.rflags & direction_flag)
+    if (rules.flags && (flags & direction_flag))
         report += "direction flag set; ";
-    const bool carry = outcome.out.rflags & carry_flag;
-    if (contract.carry_out >= 0 && carry != bool(contract.carry_out))
-        report += std::string("carry ") + (carry ? "set" : "clear") + " (entered " +
-                  (in.rflags ? "set" : "clear") + "); ";
-    const uint64_t result = contract.rules.xmm & 1 ? outcome.out.xmm[0][0] : outcome.out.gpr[RAX];
-    if (contract.result_out && result != *contract.result_out)
-        report += "result " + hex(result) + ", not " + hex(*contract.result_out) + "; ";
+    if (!rules.flags && (flags & kept_flags) != (in.rflags & kept_flags))
+        report += "flags changed " + hex(in.rflags & kept_flags) + " -> " + hex(flags & kept_flags) + "; ";
+    report += flag_report("carry", flags, in.rflags, carry_flag, expect.flags.carry);
+    report += flag_report("overflow", flags, in.rflags, overflow_flag, expect.flags.overflow);
+    const uint64_t result = rules.xmm & 1 ? outcome.out.xmm[0][0] : outcome.out.gpr[RAX];
+    if (expect.result && result != *expect.result)
+        report += "result " + hex(result) + ", not " + hex(*expect.result) + "; ";
+    if (expect.stored && std::memcmp(buffer, expect.stored->data(), expect.stored->size()) != 0)
+        report += "stored other than \"" + expect.stored->substr(0, 40) + "\"; ";
+    if (rules.buffer >= 0 && contract.rdi == reinterpret_cast<uint64_t>(buffer))
+        for (std::size_t i = contract.rsi + rules.buffer; i < sizeof buffer; ++i)
+            if (buffer[i] != 0xAA) {
+                report += "stored past its room, at " + std::to_string(i) + "; ";
+                break;
+            }
     for (std::size_t word = at; word < words; ++word)
         if (stack[word] != laid[word])
             report += "stack at rsp+" + std::to_string(8 * (word - at)) + " changed; ";
@@ -109,32 +131,41 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed)
     while (deepest < at && stack[deepest] == laid[deepest])
         ++deepest;
     outcome.depth = 8 * (at - deepest);
-    if (outcome.depth > contract.rules.depth)
+    if (outcome.depth > rules.depth)
         report += std::to_string(outcome.depth) + " bytes of stack used, more than the " +
-                  std::to_string(contract.rules.depth) + " of " + contract.rules.name + "; ";
+                  std::to_string(rules.depth) + " of " + rules.name + "; ";
     outcome.violations = report;
     return outcome;
 }
 
-std::string check_both_alignments(const Contract &contract)
+std::string check(const Contract &contract)
 {
     std::string report;
+    const std::size_t calls = std::max<std::size_t>(contract.expect.size(), 1);
     for (bool misaligned : {false, true}) {
-        std::optional<StdinFeed> feed;
-        if (contract.input_bytes)
-            feed.emplace(*contract.input_bytes, contract.input_how);
-        std::optional<StdoutCapture> capture;
-        std::optional<StdoutDrain> drain;
-        std::optional<StdoutClosed> closed;
-        if (contract.written && contract.output == Output::DrainedPipe)
-            drain.emplace(true);
-        else if (contract.written && contract.output == Output::Closed)
-            closed.emplace();
-        else if (contract.written)
-            capture.emplace();
-        report += check_contract(contract, misaligned).violations;
-        if (contract.written && (drain ? drain->text() : capture ? capture->text() : "") != *contract.written)
-            report += "wrote other than \"" + contract.written->substr(0, 40) + "\"; ";
+        std::string written;
+        {
+            Capture capture(contract.output);  // first: a closed input's descriptor stays free
+            std::optional<StdinFeed> feed;
+            if (contract.input_bytes)
+                feed.emplace(*contract.input_bytes, contract.input_how);
+            for (std::size_t i = 0; i < calls; ++i) {
+                const std::string found = check_contract(contract, misaligned, i,
+                                                         i < contract.expect.size() ? contract.expect[i] : Expect{})
+                                              .violations;
+                if (!found.empty())
+                    report += (calls > 1 ? "call " + std::to_string(i) + ": " : "") + found;
+            }
+            written = capture.text();
+            if (contract.rest_bytes) {
+                char rest[64];
+                const ssize_t n = read(0, rest, sizeof rest);
+                if (std::string(rest, n > 0 ? n : 0) != *contract.rest_bytes)
+                    report += "left other than \"" + *contract.rest_bytes + "\"; ";
+            }
+        }
+        if (contract.written && written != *contract.written)
+            report += "wrote \"" + written.substr(0, 40) + "\", not \"" + contract.written->substr(0, 40) + "\"; ";
     }
     return report;
 }

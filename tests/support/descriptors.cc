@@ -2,8 +2,10 @@
 #include "fail.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -30,6 +32,15 @@ int file_with(const std::string &bytes)
     return fd;
 }
 
+const char *name_of(Input how)
+{
+    const char *const names[] = {"pipe",           "file",          "terminal",       "closed",
+                                 "directory",      "interrupted",   "non_blocking",   "stream_socket",
+                                 "packet_socket",  "datagrams",     "peek_offset",    "timed_socket",
+                                 "far_file",       "terminal_master"};
+    return names[static_cast<int>(how)];
+}
+
 InputEnds open_input(Input how, const std::string &file_bytes)
 {
     InputEnds ends;
@@ -48,6 +59,17 @@ InputEnds open_input(Input how, const std::string &file_bytes)
     case Input::File:
         ends.reader = file_with(file_bytes);
         break;
+    case Input::FarFile: {
+        char name[] = "/dev/shm/bareio-XXXXXX";
+        ends.reader = mkstemp(name);
+        const off_t at = INT64_MAX - 11 - static_cast<off_t>(file_bytes.size());
+        if (ends.reader < 0 || unlink(name) != 0 ||
+            pwrite(ends.reader, file_bytes.data(), file_bytes.size(), at) != ssize_t(file_bytes.size()) ||
+            lseek(ends.reader, at, SEEK_SET) != at)
+            fail("a file near the largest offset");
+        break;
+    }
+    case Input::TerminalMaster:
     case Input::Terminal: {
         ends.writer = posix_openpt(O_RDWR | O_NOCTTY);
         if (ends.writer < 0 || grantpt(ends.writer) != 0 || unlockpt(ends.writer) != 0)
@@ -59,19 +81,30 @@ InputEnds open_input(Input how, const std::string &file_bytes)
         tcgetattr(ends.reader, &mode);
         mode.c_lflag |= ICANON;
         mode.c_lflag &= ~(ECHO | ECHONL);
+        mode.c_oflag &= ~OPOST;  // what a master reads is what was written
         tcsetattr(ends.reader, TCSANOW, &mode);
+        if (how == Input::TerminalMaster)
+            std::swap(ends.reader, ends.writer);
         break;
     }
     case Input::StreamSocket:
+    case Input::PeekOffsetSocket:
+    case Input::TimedSocket:
     case Input::PacketSocket:
     case Input::DatagramSocket: {
-        const int type = how == Input::StreamSocket   ? SOCK_STREAM
-                         : how == Input::PacketSocket ? SOCK_SEQPACKET
-                                                      : SOCK_DGRAM;
+        const int type = how == Input::PacketSocket     ? SOCK_SEQPACKET
+                         : how == Input::DatagramSocket ? SOCK_DGRAM
+                                                        : SOCK_STREAM;
         int pair[2];
         if (socketpair(AF_UNIX, type | SOCK_CLOEXEC, 0, pair) != 0)
             fail("socketpair");
         ends = {pair[0], pair[1]};
+        const int offset = 0;
+        const timeval limit{0, 200000};
+        if (how == Input::PeekOffsetSocket && setsockopt(ends.reader, SOL_SOCKET, SO_PEEK_OFF, &offset, sizeof offset))
+            fail("SO_PEEK_OFF");
+        if (how == Input::TimedSocket && setsockopt(ends.reader, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit))
+            fail("SO_RCVTIMEO");
         break;
     }
     case Input::Closed:

@@ -25,12 +25,26 @@ enum class Input {
     StreamSocket,
     PacketSocket,
     DatagramSocket,
+    // A stream socket whose reading end has a peek offset (SO_PEEK_OFF 0),
+    // and one whose reading end times out after 0.2 s (SO_RCVTIMEO).
+    PeekOffsetSocket,
+    TimedSocket,
+    // A file on tmpfs whose bytes end 11 bytes short of the largest
+    // offset, read from where they start: a read of 20 bytes fails there.
+    FarFile,
+    // A pty's master side, its slave's output raw: the test writes to the
+    // slave, and lines come out of the master.
+    TerminalMaster,
 };
+
+// The kind's name, as a test's name may hold it ("stream_socket").
+const char *name_of(Input how);
 
 // The two ends of a standard input: reader becomes descriptor 0 (-1 for
 // Closed), writer is the end the test writes to (the pipe's writing end,
-// the terminal's master; -1 for the others). A File already holds the
-// bytes, read from its start; nothing is written to the other kinds.
+// the terminal's master, a socket's other end; -1 for the others). A File
+// or FarFile already holds the bytes, read from their start; nothing is
+// written to the other kinds.
 struct InputEnds {
     int reader = -1;
     int writer = -1;

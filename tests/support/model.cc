@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace model {
 
@@ -47,23 +48,69 @@ double strtodec(const char *p)
 
 std::size_t line_length(std::string_view input)
 {
-    const auto line = input.substr(0, line_capacity);
-    const auto newline = line.find('\n');
-    return newline == line.npos ? line.size() : newline + 1;
+    const auto newline = input.find('\n');
+    return newline == input.npos ? input.size() : newline + 1;
+}
+
+bool is_integer(const char *text)
+{
+    const char *p = text + (*text == '-');
+    if (!*p)
+        return false;
+    for (const char *q = p; *q; ++q)
+        if (*q < '0' || *q > '9')
+            return false;
+    const std::string_view digits(p);
+    const auto start = digits.find_first_not_of('0');
+    const std::string_view magnitude = start == digits.npos ? "0" : digits.substr(start);
+    const std::string_view limit = *text == '-' ? "9223372036854775808" : "9223372036854775807";
+    return magnitude.size() < limit.size() || (magnitude.size() == limit.size() && magnitude <= limit);
+}
+
+bool is_decimal(const char *text)
+{
+    const char *p = text + (*text == '-');
+    bool digit = false, point = false;
+    for (; *p; ++p) {
+        if (*p == '.' && !point)
+            point = true;
+        else if (*p >= '0' && *p <= '9')
+            digit = true;
+        else
+            return false;
+    }
+    return digit && std::isfinite(strtodec(text));
 }
 
 namespace {
 
-std::string one_line(std::string_view input)
+// The text a number reader converts, and whether the line can be a number
+// at all: no longer than number_capacity, no zero byte inside.
+std::pair<std::string, bool> number_text(std::string_view input)
 {
-    return std::string(input.substr(0, line_length(input)));  // c_str() ends it at a zero byte
+    std::string_view line = input.substr(0, line_length(input));
+    if (!line.empty() && line.back() == '\n')
+        line.remove_suffix(1);
+    const bool fits = line.size() <= number_capacity;
+    line = line.substr(0, number_capacity);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return {std::string(line), fits && line.find('\0') == line.npos};
 }
 
 }  // namespace
 
-int64_t readint(std::string_view input) { return strtoint(one_line(input).c_str()); }
+Number<int64_t> readint(std::string_view input)
+{
+    const auto [text, whole] = number_text(input);
+    return {strtoint(text.c_str()), whole && is_integer(text.c_str())};
+}
 
-double readdec(std::string_view input) { return strtodec(one_line(input).c_str()); }
+Number<double> readdec(std::string_view input)
+{
+    const auto [text, whole] = number_text(input);
+    return {strtodec(text.c_str()), whole && is_decimal(text.c_str())};
+}
 
 std::string writeint(int64_t value)
 {

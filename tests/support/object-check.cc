@@ -8,12 +8,12 @@
 namespace support {
 
 std::string check_object(const std::string &path, const std::vector<std::string> &exported,
-                         const std::vector<std::string> &local_functions)
+                         const std::vector<std::string> &internal, const std::vector<std::string> &local_functions)
 {
     std::ostringstream problems;
 
     // readelf -sW: Num: Value Size Type Bind Vis Ndx Name
-    std::set<std::string> globals, functions;
+    std::set<std::string> globals, hidden, functions;
     std::istringstream symbols(output_of({"readelf", "-sW", path}));
     for (std::string line; std::getline(symbols, line);) {
         std::istringstream fields(line);
@@ -21,20 +21,24 @@ std::string check_object(const std::string &path, const std::vector<std::string>
         if (!(fields >> num >> value >> size >> type >> bind >> vis >> ndx >> name) || ndx == "UND")
             continue;
         if (bind == "GLOBAL" || bind == "WEAK")
-            globals.insert(name);
+            (vis == "HIDDEN" ? hidden : globals).insert(name);
         if (type == "FUNC") {
             functions.insert(name);
             if (size == "0")
                 problems << name << " has no size; ";
         }
     }
-    if (globals != std::set<std::string>(exported.begin(), exported.end())) {
-        problems << "exports:";
-        for (const auto &name : globals)
+    const auto compare = [&](const char *what, const std::vector<std::string> &names, const std::set<std::string> &have) {
+        if (have == std::set<std::string>(names.begin(), names.end()))
+            return;
+        problems << what << ':';
+        for (const auto &name : have)
             problems << ' ' << name;
         problems << "; ";
-    }
-    for (const auto &names : {exported, local_functions})
+    };
+    compare("exports", exported, globals);
+    compare("internal", internal, hidden);
+    for (const auto &names : {exported, internal, local_functions})
         for (const auto &name : names)
             if (!functions.count(name))
                 problems << name << " is not a typed function; ";

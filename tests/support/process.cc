@@ -152,6 +152,18 @@ bool on_path(const std::string &program)
     return false;
 }
 
+Result traced(const char *fault, const std::vector<std::string> &argv, Input how,
+              const std::vector<std::string> &parts)
+{
+    std::vector<std::string> command = {"strace", "-f", "-qq", "-o", fault ? "/dev/null" : "/dev/stderr", "-e",
+                                        fault ? fault : "trace=!execve,write,exit,exit_group"};
+    command.insert(command.end(), argv.begin(), argv.end());
+    Process child(command, how, how == Input::File && !parts.empty() ? parts[0] : "");
+    for (std::size_t i = 0; how != Input::File && i < parts.size(); ++i)
+        child.send(parts[i]);
+    return child.finish(Millis(10000));
+}
+
 Result run(const std::vector<std::string> &argv, const std::string &input, Input how, Millis timeout)
 {
     Process child(argv, how, input);

@@ -57,6 +57,13 @@ bool on_path(const std::string &program);
 Result run(const std::vector<std::string> &argv, const std::string &input = {},
            Input how = Input::Pipe, Millis timeout = Millis(10000));
 
+// Runs argv under strace, with a fault to inject (strace's -e inject=...),
+// or with none (nullptr) tracing every call but execve, write and exit into
+// the result's err, a line a call. The input is sent a part at a time (on a
+// socket of messages, a message each); a File holds the first part.
+Result traced(const char *fault, const std::vector<std::string> &argv, Input how,
+              const std::vector<std::string> &parts);
+
 // Standard output of a program (found in PATH), run with these arguments
 // as they are: no shell reads them, so a path may hold any character.
 inline std::string output_of(const std::vector<std::string> &argv) { return run(argv).out; }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -65,44 +66,61 @@ void Swap::restore()
     saved_ = -1;
 }
 
-StdoutCapture::StdoutCapture() : file_(file_with({})), swap_(1, dup(file_)) {}
-
-std::string StdoutCapture::text()
+Capture::Capture(Output to)
 {
-    std::string captured;
-    if (file_ < 0)
-        return captured;
-    swap_.restore();
-    lseek(file_, 0, SEEK_SET);
-    char buffer[65536];
-    for (ssize_t n; (n = read(file_, buffer, sizeof buffer)) > 0;)
-        captured.append(buffer, n);
-    close(file_);
-    file_ = -1;
-    return captured;
+    int fd = -1;
+    switch (to) {
+    case Output::File:
+        file_ = file_with({});
+        fd = dup(file_);
+        break;
+    case Output::Pipe:
+    case Output::NonBlockingPipe:
+        ends_ = open_input(Input::Pipe);
+        fd = ends_.writer;
+        if (to == Output::NonBlockingPipe)
+            fcntl(fd, F_SETFL, O_NONBLOCK);
+        drain_ = quiet_thread([this] {
+            char buffer[16384];
+            for (ssize_t n; (n = read(ends_.reader, buffer, sizeof buffer)) != 0; usleep(50))
+                if (n > 0)
+                    received_.append(buffer, n);
+            close(ends_.reader);
+        });
+        break;
+    case Output::Closed:
+        break;
+    case Output::Full:
+    case Output::Null:
+        fd = open(to == Output::Full ? "/dev/full" : "/dev/null", O_WRONLY | O_CLOEXEC);
+        break;
+    case Output::TimedSocket: {
+        ends_ = open_input(Input::StreamSocket);
+        const timeval limit{0, 200000};
+        setsockopt(ends_.writer, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        fd = ends_.writer;
+        break;
+    }
+    }
+    swap_.emplace(1, fd);
 }
 
-StdoutDiscarded::StdoutDiscarded(const char *device) : swap_(1, open(device, O_WRONLY)) {}
-
-StdoutDrain::StdoutDrain(bool nonblocking) : ends_(open_input(Input::Pipe)), swap_(1, ends_.writer)
+std::string Capture::text()
 {
-    if (nonblocking)
-        fcntl(1, F_SETFL, O_NONBLOCK);  // the pipe's writing end, now descriptor 1
-    drain_ = quiet_thread([this] {
-        char buffer[16384];
-        for (ssize_t n; (n = read(ends_.reader, buffer, sizeof buffer)) != 0; usleep(50))
-            if (n > 0)
-                received_.append(buffer, n);
-        close(ends_.reader);
-    });
-}
-
-std::string StdoutDrain::text()
-{
-    if (!drain_.joinable())
+    if (!swap_)
         return {};
-    swap_.restore();  // the last writing end closes: the drain sees the end
-    drain_.join();
+    swap_.reset();  // descriptor 1 back: a pipe's last writing end closes
+    if (drain_.joinable())
+        drain_.join();  // (the drain closes its end)
+    else if (ends_.reader >= 0)
+        close(ends_.reader);  // a socket's other end
+    if (file_ >= 0) {
+        lseek(file_, 0, SEEK_SET);
+        char buffer[65536];
+        for (ssize_t n; (n = read(file_, buffer, sizeof buffer)) > 0;)
+            received_.append(buffer, n);
+        close(file_);
+    }
     return std::move(received_);
 }
 
@@ -137,7 +155,7 @@ StdinFeed::StdinFeed(const std::string &bytes, Input how)
             break;
         from = to + 1;
     }
-    if (how != Input::Terminal) {  // the reader sees the end of input after the bytes
+    if (how != Input::Terminal && how != Input::TimedSocket) {  // the end of input, after the bytes
         close(ends_.writer);
         ends_.writer = -1;
     }

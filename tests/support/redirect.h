@@ -27,32 +27,35 @@ private:
     int fd_, saved_;
 };
 
-// Captures everything written to descriptor 1 until text() is called.
-class StdoutCapture {
+// What standard output is.
+enum class Output {
+    File,             // a file, read back by text()
+    Pipe,             // a pipe that a thread drains slowly: writes come back short
+    NonBlockingPipe,  // the same, non-blocking: writes would block
+    Closed,           // not open: writes fail (EBADF)
+    Full,             // /dev/full: every write fails (ENOSPC)
+    Null,             // /dev/null: everything is taken and dropped
+    TimedSocket,      // a socket nobody reads, with SO_SNDTIMEO of 0.2 s
+};
+
+// Descriptor 1 as the given kind of output, for the object's lifetime: the
+// one way the tests capture and starve the run-time's output.
+class Capture {
 public:
-    StdoutCapture();
-    ~StdoutCapture() { text(); }
-    // Puts descriptor 1 back and returns what was written (once).
+    explicit Capture(Output to = Output::File);
+    ~Capture() { text(); }
+    Capture(const Capture &) = delete;
+    Capture &operator=(const Capture &) = delete;
+    // Puts descriptor 1 back and returns what reached a file or a pipe
+    // (once; "" for the other kinds).
     std::string text();
 
 private:
-    int file_;
-    Swap swap_;
-};
-
-// Descriptor 1 closed (writes fail: EBADF).
-class StdoutClosed {
-    Swap swap_{1, -1};
-};
-
-// Descriptor 1 on /dev/null: everything written is taken and dropped; or
-// on another device, such as /dev/full, where every write fails (ENOSPC).
-class StdoutDiscarded {
-public:
-    explicit StdoutDiscarded(const char *device = "/dev/null");
-
-private:
-    Swap swap_;
+    int file_ = -1;
+    InputEnds ends_;
+    std::optional<Swap> swap_;
+    std::string received_;
+    std::thread drain_;
 };
 
 // SIGALRM every millisecond, with a handler installed without SA_RESTART,
@@ -83,25 +86,9 @@ private:
     rlimit saved_{};
 };
 
-// Descriptor 1 a pipe, blocking or not, that a thread drains slowly, so
-// writes come back short or would block; text() waits for the last byte.
-class StdoutDrain {
-public:
-    explicit StdoutDrain(bool nonblocking);
-    ~StdoutDrain() { text(); }
-    // Puts descriptor 1 back and returns what was written (once).
-    std::string text();
-
-private:
-    InputEnds ends_;
-    Swap swap_;
-    std::string received_;
-    std::thread drain_;
-};
-
-// Descriptor 0 reads the given bytes (from a file, a pipe already closed at
-// the writing end, a terminal, or a pipe filled slowly), or fails (Closed,
-// Directory).
+// Descriptor 0 reads the given bytes, as the kind of input says (from a
+// file, a pipe already closed at the writing end, a terminal, a socket,
+// or a pipe filled slowly), or fails (Closed, Directory).
 class StdinFeed {
 public:
     explicit StdinFeed(const std::string &bytes, Input how = Input::File);

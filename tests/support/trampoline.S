@@ -2,10 +2,10 @@
  * Test trampolines for the run-time's register contract.
  *
  * bareio_checked_call(routine, in, out, stack) loads every register but
- * rsp from *in (rdi and rsi carrying the arguments, xmm0 a decimal), sets
- * CF to bit 0 of in->rflags, calls routine with rsp = stack, on a stack
- * its caller has laid out, and stores every register into *out: gpr[7]
- * becomes the drift of rsp across the call (0 when the routine is
+ * rsp from *in (rdi and rsi carrying the arguments, xmm0 a decimal), the
+ * status flags and DF from in->rflags, calls routine with rsp = stack, on
+ * a stack its caller has laid out, and stores every register into *out:
+ * gpr[7] becomes the drift of rsp across the call (0 when the routine is
  * balanced), rflags the flags after it. The word at stack holds the way
  * back during the call, and 0 after it while the routine leaves it alone.
  * Single-threaded: the pointers it must keep live across the call, when no
@@ -71,6 +71,16 @@ ENTRY(bareio_checked_call)
 	mov	qword ptr [rip + way_back], r11
 	mov	qword ptr [rip + call_rsp], rsp
 
+	pushfq				/* the flags to enter with: below rsp, */
+	cfa_through_word_at 8		/* where the return address goes next */
+	pop	rax
+	cfa_through_word_at 0
+	and	rax, ~REGS_ENTRY_FLAGS
+	or	rax, qword ptr [rsi + REGS_RFLAGS]
+	push	rax
+	cfa_through_word_at 8
+	popfq				/* (no instruction below changes them) */
+	cfa_through_word_at 0
 	.irp n, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
 	movdqu	xmm\n, xmmword ptr [rsi + XMM(\n)]
 	.endr
@@ -88,8 +98,6 @@ ENTRY(bareio_checked_call)
 	mov	r13, qword ptr [rsi + GPR(13)]
 	mov	r14, qword ptr [rsi + GPR(14)]
 	mov	r15, qword ptr [rsi + GPR(15)]
-	cld
-	bt	qword ptr [rsi + REGS_RFLAGS], 0	/* the carry on entry */
 	mov	rsi, qword ptr [rsi + GPR(4)]
 
 	call	qword ptr [rip + routine]
@@ -97,6 +105,7 @@ ENTRY(bareio_checked_call)
 	mov	qword ptr [rip + rax_out], rax
 	pushfq				/* where the return address was: no deeper */
 	cfa_through_word_at 8
+	cld				/* (the routine may have been entered with DF) */
 	mov	rax, qword ptr [rip + out_ptr]
 	pop	qword ptr [rax + REGS_RFLAGS]
 	cfa_through_word_at 0
@@ -161,7 +170,7 @@ END(bareio_adopt)
 	.p2align 3
 	.globl	bareio_routines
 bareio_routines:
-	.irp name, __startarg, __readstr, __writestr, __argvint, __readint, __writeint, __writechr, __argvdec, __readdec, __writedec
+	.irp name, __startarg, __readstr, __readline, __writestr, __argvint, __readint, __writeint, __writechr, __argvdec, __readdec, __writedec, __dumpregs
 	.weak	\name
 	.quad	\name
 	.endr

@@ -14,7 +14,8 @@ here = pathlib.Path(__file__).resolve().parent
 integer_texts = [b"123\n", b"-45", b"12abc", b"", b"-", b"--5", b" 7", b"+7", b"007",
                  b"9223372036854775807", b"9223372036854775808", b"-9223372036854775808",
                  b"18446744073709551616", b"1234567890123456789012345\n42\n", b"1\x802", b"\xb1", b"/:",
-                 b"12\x0034", b"42\r\n-7\n"]
+                 b"12\x0034", b"42\r\n-7\n", b"0" * 63 + b"7\n5\n", b"0" * 64 + b"7\n5\n",
+                 b"9" * 300 + b"\n-5\n", b"3 4\n1.5\n.5\n", b"-1000000000000000000\n-5\n", b"1\r2\n"]
 decimal_texts = [b"12.5", b"-3.25", b".5", b"7.", b"1.2.3", b"1e3", b"99999999999999999999",
                  b"9007199254740993", b"-9007199254740993.5", b"0.0000005", b"3.14159",
                  b"123456789012345678901234567890.5", b"-0", b"2\xb5", b"1.25\r\n-0.5\n"]
@@ -47,8 +48,7 @@ def contract_seeds():
 
 
 seeds = {
-    "readint": integer_texts + decimal_texts[:4],
-    "readdec": decimal_texts + integer_texts[:4],
+    "read": integer_texts + decimal_texts,
     "writeint": [quad(v) for v in integers],
     # Nine bytes: n, then units in the last place from (n + 0.5) / 10^6.
     "writedec": [quad(v) for v in doubles] + [quad(n) + struct.pack("b", steps) for n, steps in

@@ -9,6 +9,11 @@
 //   readdec K      K reads with __readdec, a value per line
 //   argvint ...    each argument through __argvint, then the index past end
 //   argvdec ...    each argument through __argvdec, then past end and -1
+//   writedec X     X through __argvdec and __writedec; status 1 when a
+//                  byte was lost
+//
+// A value that was not one number that fits (the overflow flag) is
+// followed by " x", as the bareio_*_verdict functions tell.
 
 #include <bareio.h>
 
@@ -40,6 +45,11 @@ void labelled(const char *label, int64_t value)
     __writestr(label, 0);
     __writeint(value);
     __writechr('\n');
+}
+
+void verdict(int got)
+{
+    __writestr(got == BAREIO_NOT_A_NUMBER ? " x\n" : "\n", 0);
 }
 
 }  // namespace
@@ -80,31 +90,39 @@ extern "C" int probe_main()
         }
     }
     if (same(command, "readint")) {
-        for (int64_t k = __argvint(1); k > 0; --k) {
-            __writeint(__readint());
-            __writechr('\n');
+        for (int64_t k = __argvint(1), value; k > 0; --k) {
+            const int got = bareio_readint_verdict(&value);
+            __writeint(value);
+            verdict(got);
         }
         return 0;
     }
     if (same(command, "readdec")) {
         for (int64_t k = __argvint(1); k > 0; --k) {
-            __writedec(__readdec());
-            __writechr('\n');
+            double value;
+            const int got = bareio_readdec_verdict(&value);
+            __writedec(value);
+            verdict(got);
         }
         return 0;
     }
     if (same(command, "argvint")) {
-        for (int64_t i = 1; i < count; ++i) {
-            __writeint(__argvint(i));
-            __writechr('\n');
+        for (int64_t i = 1, value; i < count; ++i) {
+            const int got = bareio_argvint_verdict(i, &value);
+            __writeint(value);
+            verdict(got);
         }
         labelled("past=", __argvint(count));
         return 0;
     }
+    if (same(command, "writedec"))
+        return !bareio_writedec(__argvdec(1));
     if (same(command, "argvdec")) {
         for (int64_t i = 1; i < count; ++i) {
-            __writedec(__argvdec(i));
-            __writechr('\n');
+            double value;
+            const int got = bareio_argvdec_verdict(i, &value);
+            __writedec(value);
+            verdict(got);
         }
         __writestr("past=", 0);
         __writedec(__argvdec(count));
