@@ -1,9 +1,10 @@
 # Builds users' projects against an installed tree (one enabling C and GNU
 # as, one GNU as alone, and the README's CMake block, which enables NASM
-# alone), and links examples by hand the way the README shows; fails on any
-# difference. The tree is at the prefix STAGE, or is found as CMake finds
-# what is installed on the system, with FIND_ROOT standing for /. README
-# is the README.md whose block is built (default: beside EXAMPLES).
+# alone), and links examples by hand the way the README shows, the
+# register dump among them; fails on any difference. The tree is at the
+# prefix STAGE, or is found as CMake finds what is installed on the
+# system, with FIND_ROOT standing for /. README is the README.md whose
+# block is built (default: beside EXAMPLES).
 #   cmake -DSTAGE=... [-DFIND_ROOT=...] -DLIBDIR=... -DSOURCE=... -DEXAMPLES=...
 #         -DWORK=... [-DNASM=...] [-DREADME=...] -P check.cmake
 
@@ -56,7 +57,7 @@ expect_run("42\n" 0 ${WORK}/gas/build/twice 21)
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${WORK}/gas -B ${WORK}/typo ${find} -DMODULES=floats
   RESULT_VARIABLE rc ERROR_VARIABLE err)
 string(REGEX REPLACE "[ \n]+" " " err "${err}")   # as CMake wraps it
-if(rc EQUAL 0 OR NOT err MATCHES "no module \"floats\"; the modules are startup, integer, decimal")
+if(rc EQUAL 0 OR NOT err MATCHES "no module \"floats\"; the modules are startup, integer, decimal, debug")
   message(FATAL_ERROR "MODULES floats: status ${rc}\n${err}")
 endif()
 
@@ -76,6 +77,37 @@ if(NASM)
   expect_run("2.583333\n" 0 ${WORK}/mean 1.5 2 4.25)
   expect_run("0.0\n" 0 ${WORK}/mean)
   expect_run("-1.5\n" 0 ${WORK}/mean -1 -2)
+
+  # dumpregs dumps the registers between a cmp and its jl: the jump goes
+  # as in the same program without the call (its status tells), standard
+  # output stays empty, and standard error names every register with its
+  # 16 digits, the cmp's rax and flags among them.
+  file(READ ${EXAMPLES}/dumpregs.asm text)
+  file(WRITE ${WORK}/dumpregs.asm "${text}")
+  string(REPLACE "call    __dumpregs" ";" text "${text}")
+  file(WRITE ${WORK}/nodump.asm "${text}")
+  foreach(program dumpregs nodump)
+    must(${NASM} -f elf64 -I ${STAGE}/include -o ${WORK}/${program}.o ${WORK}/${program}.asm)
+    link_quietly(-o ${WORK}/${program} ${WORK}/${program}.o -L ${STAGE}/${LIBDIR} -lbareio)
+  endforeach()
+  string(REPEAT "[0-9a-f]" 16 digits)
+  function(expect_dump status rax flags)
+    set(want "^rax    ${rax}\n")
+    foreach(name rbx rcx rdx rsi rdi rbp rsp r8 r9 r10 r11 r12 r13 r14 r15 rip)
+      string(SUBSTRING "${name}      " 0 7 name)
+      string(APPEND want "${name}${digits}\n")
+    endforeach()
+    string(APPEND want "rflags ${digits} ${flags}\n$")
+    execute_process(COMMAND ${WORK}/dumpregs ${ARGN}
+      RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL status OR NOT out STREQUAL "" OR NOT err MATCHES "${want}")
+      message(FATAL_ERROR "dumpregs ${ARGN}: status ${rc}, want ${status}; "
+        "output [${out}], want none; standard error:\n${err}")
+    endif()
+    expect_run("" ${status} ${WORK}/nodump ${ARGN})
+  endfunction()
+  expect_dump(1 0000000000000001 "CF=1 PF=1 AF=1 ZF=0 SF=1 DF=0 OF=0" one)
+  expect_dump(0 0000000000000002 "CF=0 PF=1 AF=0 ZF=1 SF=0 DF=0 OF=0" one two)
 
   # The block that follows the marker in the README, verbatim.
   if(NOT README)

@@ -58,9 +58,9 @@ set(foreign_bareio-interest "/usr/(include|lib|src)/|/man3/")
 set(fields_libbareio-dev "Section: libdevel" "Multi-Arch: same" "Source: bareio-interest"
   "Replaces: bareio-interest \\(<< 1\\.1\\.0\\)")
 set(files_libbareio-dev include/bareio.h include/bareio.inc "lib/[^ \n]*/libbareio\\.a"
-  "lib/[^ \n]*/bareio/decimal\\.o" "lib/[^ \n]*/pkgconfig/bareio\\.pc"
+  "lib/[^ \n]*/bareio/decimal\\.o" "lib/[^ \n]*/bareio/debug\\.o" "lib/[^ \n]*/pkgconfig/bareio\\.pc"
   lib/cmake/bareio/bareioConfig\\.cmake lib/cmake/bareio/BareioProgram\\.cmake
-  "share/man/man3/__writedec\\.3\\.gz -> __argvdec\\.3\\.gz"
+  "share/man/man3/__writedec\\.3\\.gz -> __argvdec\\.3\\.gz" share/man/man3/__dumpregs\\.3\\.gz
   share/doc/libbareio-dev/examples/quarter\\.c src/bareio/integer\\.S src/bareio/bareio-asm\\.h)
 set(foreign_libbareio-dev "/usr/bin/|/man1/")
 
