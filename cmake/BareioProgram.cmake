@@ -7,7 +7,9 @@
 # decimal; default all three), and the ones they call are added (integer
 # needs startup, decimal both), and among BAREIO_OPTIONAL_MODULES (debug),
 # which are linked only when named; any other name stops the
-# configuration. C and C++ sources are compiled freestanding.
+# configuration. C and C++ sources are compiled freestanding, and NASM
+# sources get line tables (-g -Fdwarf) in the build types that give the
+# others theirs, Debug and RelWithDebInfo.
 #
 # Any one of C, ASM (GNU as through the compiler driver) or ASM_NASM is
 # enough: the program is linked by the C driver, else by the ASM driver,
@@ -88,6 +90,12 @@ function(bareio_add_program name)
   target_compile_options(${name} PRIVATE
     $<$<COMPILE_LANGUAGE:C,CXX>:-ffreestanding -fno-stack-protector -fno-builtin -fasynchronous-unwind-tables>
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
+  # CMake gives NASM no debug information in any build type (its
+  # CMAKE_ASM_NASM_FLAGS_DEBUG is empty): these sources get DWARF line
+  # tables where the C, C++ and GNU as ones get -g, so that a debugger
+  # stops at prog.asm:LINE.
+  target_compile_options(${name} PRIVATE
+    "$<$<AND:$<COMPILE_LANGUAGE:ASM_NASM>,$<CONFIG:Debug,RelWithDebInfo>>:-g;-Fdwarf>")
 
   # CMake reads its build rules per directory when it generates the build,
   # so a rule changed here is set in the directory's scope once the

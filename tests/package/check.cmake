@@ -1,12 +1,13 @@
 # Builds users' projects against an installed tree (one enabling C and GNU
 # as, one GNU as alone, and the README's CMake block, which enables NASM
-# alone), and links examples by hand the way the README shows, the
-# register dump among them; fails on any difference. The tree is at the
-# prefix STAGE, or is found as CMake finds what is installed on the
-# system, with FIND_ROOT standing for /. README is the README.md whose
-# block is built (default: beside EXAMPLES).
+# alone, also as a Debug build that gdb stops in at a line of sum.asm),
+# and links examples by hand the way the README shows, the register dump
+# among them; fails on any difference. The tree is at the prefix STAGE, or
+# is found as CMake finds what is installed on the system, with FIND_ROOT
+# standing for /. README is the README.md whose block is built (default:
+# beside EXAMPLES). The gdb part is left out where GDB is not given.
 #   cmake -DSTAGE=... [-DFIND_ROOT=...] -DLIBDIR=... -DSOURCE=... -DEXAMPLES=...
-#         -DWORK=... [-DNASM=...] [-DREADME=...] -P check.cmake
+#         -DWORK=... [-DNASM=...] [-DGDB=...] [-DREADME=...] -P check.cmake
 
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/must.cmake)
 
@@ -121,5 +122,23 @@ if(NASM)
   file(COPY ${EXAMPLES}/sum.asm DESTINATION ${WORK}/readme)
   build_project(${WORK}/readme -DCMAKE_ASM_NASM_COMPILER=${NASM})
   expect_run("37\n" 0 ${WORK}/readme/build/sum 40 2 -5)
+
+  # Built as Debug, the same project lets gdb stop at a line of sum.asm,
+  # the total in rdx there.
+  if(GDB)
+    file(COPY ${WORK}/readme/CMakeLists.txt ${EXAMPLES}/sum.asm DESTINATION ${WORK}/debug)
+    build_project(${WORK}/debug -DCMAKE_ASM_NASM_COMPILER=${NASM} -DCMAKE_BUILD_TYPE=Debug)
+    file(READ ${EXAMPLES}/sum.asm text)
+    string(FIND "${text}" "\n.done:" at)         # the line of .done:
+    string(SUBSTRING "${text}" 0 ${at} text)
+    string(REGEX MATCHALL "\n" lines "${text}")
+    list(LENGTH lines line)
+    math(EXPR line "${line} + 2")
+    must(${GDB} -nx -batch -ex "break sum.asm:${line}" -ex run -ex "print $rdx"
+      --args ${WORK}/debug/build/sum 40 2)
+    if(NOT out MATCHES "\nBreakpoint 1, [^\n]* at [^\n]*sum\\.asm:${line}\n.*\n\\$1 = 42\n")
+      message(FATAL_ERROR "gdb did not stop at sum.asm:${line} of a Debug build:\n${out}")
+    endif()
+  endif()
 endif()
 message(STATUS "the installed run-time builds and links as documented")

@@ -114,9 +114,10 @@ endif()
 
 # Users' projects find the package under /usr, enabling NASM, GNU as, or C.
 file(GLOB libdir RELATIVE ${WORK}/root/usr ${WORK}/root/usr/lib/*-linux-gnu)
+find_program(GDB gdb)
 must(${CMAKE_COMMAND} -DSTAGE=${WORK}/root/usr -DFIND_ROOT=${WORK}/root -DLIBDIR=${libdir}
   -DSOURCE=${CMAKE_CURRENT_LIST_DIR} -DEXAMPLES=${WORK}/root/usr/share/doc/libbareio-dev/examples
-  -DREADME=${ROOT}/README.md -DWORK=${WORK}/consumer -DNASM=${NASM}
+  -DREADME=${ROOT}/README.md -DWORK=${WORK}/consumer -DNASM=${NASM} -DGDB=${GDB}
   -P ${CMAKE_CURRENT_LIST_DIR}/check.cmake)
 
 # The same tree in another folder, deeper down: the same packages, byte
