@@ -5,8 +5,11 @@
 # entry code calls __start with the address of its main routine. MODULES
 # picks the run-time objects among BAREIO_MODULES (startup, integer,
 # decimal; default all three), and the ones they call are added (integer
-# needs startup, decimal both); any other name stops the configuration. C
-# and C++ sources are compiled freestanding.
+# needs startup, decimal both), and among BAREIO_OPTIONAL_MODULES (debug),
+# which are linked only when named; any other name stops the
+# configuration. C and C++ sources are compiled freestanding, and NASM
+# sources get line tables (-g -Fdwarf) in the build types that give the
+# others theirs, Debug and RelWithDebInfo.
 #
 # Any one of C, ASM (GNU as through the compiler driver) or ASM_NASM is
 # enough: the program is linked by the C driver, else by the ASM driver,
@@ -18,6 +21,9 @@
 # build, the installed package and bareio_add_program take the list from
 # here.
 set(BAREIO_MODULES startup integer decimal)
+# Modules a program links only when it names them, each needing no other:
+# debug, the register dump.
+set(BAREIO_OPTIONAL_MODULES debug)
 
 # What C and C++ code that includes bareio.h is compiled with (the targets
 # bareio::headers give it): no red zone, so that the status functions'
@@ -40,19 +46,25 @@ function(bareio_add_program name)
     set(arg_MODULES ${BAREIO_MODULES})
   endif()
   # Objects are not passed on transitively: the program gets the list up to
-  # the last module it names.
+  # the last module it names, and the optional ones it names.
   set(count 0)
+  set(optional)
   foreach(module IN LISTS arg_MODULES)
     list(FIND BAREIO_MODULES "${module}" at)
-    if(at LESS 0)
+    if(module IN_LIST BAREIO_OPTIONAL_MODULES)
+      list(APPEND optional ${module})
+    elseif(at LESS 0)
       list(JOIN BAREIO_MODULES ", " known)
+      list(JOIN BAREIO_OPTIONAL_MODULES ", " also)
       message(FATAL_ERROR "bareio_add_program(${name}): no module \"${module}\"; "
-        "the modules are ${known}")
+        "the modules are ${known}, ${also}")
     elseif(at GREATER_EQUAL count)
       math(EXPR count "${at} + 1")
     endif()
   endforeach()
   list(SUBLIST BAREIO_MODULES 0 ${count} objects)
+  list(REMOVE_DUPLICATES optional)
+  list(APPEND objects ${optional})
 
   get_property(enabled GLOBAL PROPERTY ENABLED_LANGUAGES)
   foreach(source IN LISTS arg_UNPARSED_ARGUMENTS)
@@ -78,6 +90,12 @@ function(bareio_add_program name)
   target_compile_options(${name} PRIVATE
     $<$<COMPILE_LANGUAGE:C,CXX>:-ffreestanding -fno-stack-protector -fno-builtin -fasynchronous-unwind-tables>
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
+  # CMake gives NASM no debug information in any build type (its
+  # CMAKE_ASM_NASM_FLAGS_DEBUG is empty): these sources get DWARF line
+  # tables where the C, C++ and GNU as ones get -g, so that a debugger
+  # stops at prog.asm:LINE.
+  target_compile_options(${name} PRIVATE
+    "$<$<AND:$<COMPILE_LANGUAGE:ASM_NASM>,$<CONFIG:Debug,RelWithDebInfo>>:-g;-Fdwarf>")
 
   # CMake reads its build rules per directory when it generates the build,
   # so a rule changed here is set in the directory's scope once the

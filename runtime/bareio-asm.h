@@ -14,7 +14,7 @@
 
 	.intel_syntax noprefix
 
-/* Linux x86-64 system calls, their constants, and the two descriptors. */
+/* Linux x86-64 system calls, their constants, and the three descriptors. */
 #define SYS_read	0
 #define SYS_write	1
 #define SYS_fstat	5
@@ -27,6 +27,7 @@
 #define SYS_fcntl	72
 #define STDIN		0
 #define STDOUT		1
+#define STDERR		2
 #define EINTR		4
 #define EAGAIN		11
 #define EINVAL		22

@@ -6,7 +6,8 @@
  * in bareio(3) says which each may change. Integers are signed 64-bit; an index
  * or count must be passed as a full 64-bit value, which these prototypes
  * see to. No routine allocates or buffers; every byte goes through system
- * calls on descriptor 0 or 1. Each routine reports in the carry flag what
+ * calls on descriptor 0 or 1, but the register dump's, on descriptor 2.
+ * Each routine reports in the carry flag what
  * happened (end of input, a missing argument, lost output), and the
  * readers of numbers and lines in the overflow flag whether they got one
  * number, or a whole line, which C cannot read after a call: the bareio_
@@ -15,8 +16,9 @@
  * Link with -lbareio after the program's objects (ld takes the modules the
  * program calls), or with startup.o from the library folder's bareio/, and
  * integer.o and decimal.o for their routines (integer.o needs startup.o;
- * decimal.o needs both). The manual pages bareio(3) and one per module
- * (__start(3), __argvint(3), __argvdec(3)) tell the rest, what can go
+ * decimal.o needs both), and debug.o, which needs nothing, for the register
+ * dump. The manual pages bareio(3) and one per module (__start(3),
+ * __argvint(3), __argvdec(3), __dumpregs(3)) tell the rest, what can go
  * wrong among it.
  */
 #ifndef BAREIO_H
@@ -102,6 +104,15 @@ double __readdec(void);
    fraction digit ("2.0", "-0.25", "3.141593"); "nan", "inf", "-inf"; from
    2^63 up the exact whole number and ".0". */
 void __writedec(double value);
+
+/* ---- debug.o ------------------------------------------------------------ */
+
+/* Writes every general register, the address the call returns to, the
+   caller's rsp and the flags, one name and its 16 hexadecimal digits a
+   line, to standard error in one write. Changes nothing: every register
+   and flag comes back as it was, so it may stand between a comparison and
+   its jump in assembly. A write that fails is reported in nothing. */
+void __dumpregs(void);
 
 /* ---- the status of a call ------------------------------------------------- */
 

@@ -58,9 +58,9 @@ set(foreign_bareio-interest "/usr/(include|lib|src)/|/man3/")
 set(fields_libbareio-dev "Section: libdevel" "Multi-Arch: same" "Source: bareio-interest"
   "Replaces: bareio-interest \\(<< 1\\.1\\.0\\)")
 set(files_libbareio-dev include/bareio.h include/bareio.inc "lib/[^ \n]*/libbareio\\.a"
-  "lib/[^ \n]*/bareio/decimal\\.o" "lib/[^ \n]*/pkgconfig/bareio\\.pc"
+  "lib/[^ \n]*/bareio/decimal\\.o" "lib/[^ \n]*/bareio/debug\\.o" "lib/[^ \n]*/pkgconfig/bareio\\.pc"
   lib/cmake/bareio/bareioConfig\\.cmake lib/cmake/bareio/BareioProgram\\.cmake
-  "share/man/man3/__writedec\\.3\\.gz -> __argvdec\\.3\\.gz"
+  "share/man/man3/__writedec\\.3\\.gz -> __argvdec\\.3\\.gz" share/man/man3/__dumpregs\\.3\\.gz
   share/doc/libbareio-dev/examples/quarter\\.c src/bareio/integer\\.S src/bareio/bareio-asm\\.h)
 set(foreign_libbareio-dev "/usr/bin/|/man1/")
 
@@ -114,9 +114,10 @@ endif()
 
 # Users' projects find the package under /usr, enabling NASM, GNU as, or C.
 file(GLOB libdir RELATIVE ${WORK}/root/usr ${WORK}/root/usr/lib/*-linux-gnu)
+find_program(GDB gdb)
 must(${CMAKE_COMMAND} -DSTAGE=${WORK}/root/usr -DFIND_ROOT=${WORK}/root -DLIBDIR=${libdir}
   -DSOURCE=${CMAKE_CURRENT_LIST_DIR} -DEXAMPLES=${WORK}/root/usr/share/doc/libbareio-dev/examples
-  -DREADME=${ROOT}/README.md -DWORK=${WORK}/consumer -DNASM=${NASM}
+  -DREADME=${ROOT}/README.md -DWORK=${WORK}/consumer -DNASM=${NASM} -DGDB=${GDB}
   -P ${CMAKE_CURRENT_LIST_DIR}/check.cmake)
 
 # The same tree in another folder, deeper down: the same packages, byte
