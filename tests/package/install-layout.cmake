@@ -4,7 +4,7 @@
 # C prototypes of the tutorial (README) against bareio.h, and the documentation. Parts
 # whose tool is missing (nasm, pkg-config, groff) are left out.
 #   cmake -DSTAGE=... -DLIBDIR=... -DMANDIR=... -DDOCDIR=... -DWORK=... -DMODULES=...
-#         -DEXAMPLES=... -DREADME=... -DAR=... -DNM=... -DCC=...
+#         -DEXAMPLES=... -DREADME=... -DAR=... -DNM=... -DREADELF=... -DCC=...
 #         [-DNASM=...] [-DPKG_CONFIG=...] [-DGROFF=...] -P install-layout.cmake
 
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/must.cmake)
@@ -45,10 +45,11 @@ if(NASM AND PKG_CONFIG)
 endif()
 
 # The archive exports exactly the routines bareio.h declares, and each has
-# its page in section 3.
-must(${NM} -g --defined-only ${archive})
-string(REGEX MATCHALL " T [_a-z]+" routines "${out}")
-list(TRANSFORM routines REPLACE " T " "")
+# its page in section 3; a global of hidden visibility is the modules'
+# own, which a program does not see.
+must(${READELF} -sW ${archive})
+string(REGEX MATCHALL "FUNC +GLOBAL +DEFAULT +[0-9]+ [_a-z]+" routines "${out}")
+list(TRANSFORM routines REPLACE ".* " "")
 list(SORT routines)
 file(STRINGS ${STAGE}/include/bareio.h declared REGEX "^[^ *#].* (__[a-z]+)\\(")
 list(TRANSFORM declared REPLACE ".* (__[a-z]+)\\(.*" "\\1")
@@ -96,4 +97,5 @@ foreach(file README.md tutorial.md copyright changelog examples/sum.asm examples
     message(FATAL_ERROR "not installed: ${DOCDIR}/${file}")
   endif()
 endforeach()
+
 message(STATUS "the installed tree is complete")
