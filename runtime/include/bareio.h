@@ -91,8 +91,9 @@ void __writechr(uint64_t code);
 /* ---- decimal.o ---------------------------------------------------------- */
 
 /* The value of argument index: optional '-', digits, optional '.' and
-   digits; 0.0 for text that is not a number, a missing argument or a
-   negative index. Whether it was one number: bareio_argvdec_verdict. */
+   digits, up to the first other byte; 0.0 for text with no digit there, a
+   missing argument or a negative index. Whether the text was one number
+   that fits: bareio_argvdec_verdict. */
 double __argvdec(int64_t index);
 
 /* Reads one line of standard input as __readint does and converts it like
@@ -246,8 +247,8 @@ static inline int bareio_writedec(double value)
  *     value); BAREIO_NOT_A_NUMBER when it is not ("abc", "", "1.5" as an
  *     integer, "9223372036854775808" as an integer, a line over 64 bytes),
  *     the value still converted as ever; BAREIO_NONE when no input was
- *     taken, or no argument has that index. A negative index asks for the
- *     count, a number.
+ *     taken, or no argument has that index. A negative index gives
+ *     BAREIO_NUMBER: __argvint's count, __argvdec's 0.0.
  *   bareio_readline: BAREIO_LINE for a whole line; BAREIO_LINE_GOES_ON
  *     when the bytes stored are not all of it (the capacity ran out, the
  *     rest left for the next call; a message lost its rest; a read error

@@ -61,7 +61,8 @@ set(files_libbareio-dev include/bareio.h include/bareio.inc "lib/[^ \n]*/libbare
   "lib/[^ \n]*/bareio/decimal\\.o" "lib/[^ \n]*/bareio/debug\\.o" "lib/[^ \n]*/pkgconfig/bareio\\.pc"
   lib/cmake/bareio/bareioConfig\\.cmake lib/cmake/bareio/BareioProgram\\.cmake
   "share/man/man3/__writedec\\.3\\.gz -> __argvdec\\.3\\.gz" share/man/man3/__dumpregs\\.3\\.gz
-  share/doc/libbareio-dev/examples/quarter\\.c src/bareio/integer\\.S src/bareio/bareio-asm\\.h)
+  share/doc/libbareio-dev/examples/quarter\\.c share/doc/libbareio-dev/tutorial\\.md
+  share/doc/libbareio-dev/README\\.md src/bareio/integer\\.S src/bareio/bareio-asm\\.h)
 set(foreign_libbareio-dev "/usr/bin/|/man1/")
 
 foreach(deb IN LISTS debs)

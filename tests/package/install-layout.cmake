@@ -98,4 +98,14 @@ foreach(file README.md tutorial.md copyright changelog examples/sum.asm examples
     message(FATAL_ERROR "not installed: ${DOCDIR}/${file}")
   endif()
 endforeach()
+
+# The run-time's README names places of this install, each of which exists.
+file(READ ${STAGE}/${DOCDIR}/README.md readme)
+string(REGEX REPLACE "([][()^$.*+?|\\\\])" "\\\\\\1" stage_pattern "${STAGE}")
+string(REGEX MATCHALL "${stage_pattern}/[^` ,:\n]*" places "${readme}")
+foreach(place IN LISTS places)
+  if(NOT EXISTS ${place} OR readme MATCHES "@|\\]\\(")
+    message(FATAL_ERROR "${DOCDIR}/README.md: ${place} is not installed, or an @ or a link is left")
+  endif()
+endforeach()
 message(STATUS "the installed tree is complete")
