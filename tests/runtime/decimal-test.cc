@@ -220,9 +220,11 @@ BAREIO_TABLE(Writedec, writedec_rows());
 
 TEST(Writedec, ModelAgreesWithTheTable)
 {
-    for (const auto &row : writedec_rows())
-        if (row.written)
+    for (const auto &row : writedec_rows()) {
+        if (row.written) {
             EXPECT_EQ(model::writedec(row.xmm0), *row.written) << row.name;
+        }
+    }
     EXPECT_EQ(exact_whole(DBL_MAX).size(), 309u);
 }
 

@@ -85,6 +85,8 @@ inline constexpr Flags carry{1, -1};  // CF = 1: no byte read, a byte lost, no a
 // routine whose result is xmm0), its flags, and for a reader of text the
 // bytes at rdi after it.
 struct Expect {
+    Expect(std::optional<uint64_t> result = {}, Flags flags = {}, std::optional<std::string> stored = {})
+        : result(result), flags(flags), stored(std::move(stored)) {}
     std::optional<uint64_t> result;
     Flags flags;
     std::optional<std::string> stored;
