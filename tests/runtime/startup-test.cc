@@ -451,6 +451,20 @@ TEST(EndToEnd, MainIsEnteredAsAfterACallWithRaxZeroAndRdiItself)
     }
 }
 
+#ifdef HAVE_NASM
+// The tutorial's line-reversing program gives the same lines typed as
+// piped, and a line longer than its buffer is reported, not split.
+TEST(EndToEnd, RevReversesTypedLinesAsPipedOnes)
+{
+    EXPECT_EQ(run({EXAMPLES "/rev"}, "hello\nworld\n").out, "olleh\ndlrow\n");
+    support::Process typed({EXAMPLES "/rev"}, Input::Terminal, "hello\nworld\n");
+    EXPECT_TRUE(typed.expect("olleh\ndlrow\n", Millis(5000))) << typed.out();
+    const auto result = run({EXAMPLES "/rev"}, std::string(150, 'x') + "\nab\n");
+    EXPECT_EQ(result.out, "line too long\nba\n");
+    EXPECT_EQ(result.status, 1);
+}
+#endif
+
 TEST(EndToEnd, ArgsExamplesWriteEachArgumentAndExitWithTheCount)
 {
     std::vector<std::string> programs = {EXAMPLES "/args_gas"};

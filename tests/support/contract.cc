@@ -89,6 +89,7 @@ Outcome check_contract(const Contract &contract, bool misaligned, uint64_t seed,
     std::memset(buffer, 0xAA, sizeof buffer);
 
     Outcome outcome{};
+    outcome.rsp = reinterpret_cast<uint64_t>(stack + at);
     bareio_checked_call(contract.routine, &in, &outcome.out, stack + at);
     // What the routine left below rsp is stack it gave back: defined.
     VALGRIND_MAKE_MEM_DEFINED(stack, sizeof stack);
@@ -145,7 +146,8 @@ std::string check(const Contract &contract)
     for (bool misaligned : {false, true}) {
         std::string written;
         {
-            Capture capture(contract.output);  // first: a closed input's descriptor stays free
+            Capture capture(contract.output, contract.rules.output);  // first: a closed input's
+                                                                        // descriptor stays free
             std::optional<StdinFeed> feed;
             if (contract.input_bytes)
                 feed.emplace(*contract.input_bytes, contract.input_how);

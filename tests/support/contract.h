@@ -52,6 +52,7 @@ struct Rules {
     unsigned depth;     // bytes
     int buffer = -1;    // a reader of text: bytes it may store past rsi bytes at rdi
     bool flags = true;  // whether it may change the status flags
+    int output = 1;     // the descriptor it writes to
 };
 
 // The one table of the routines' contracts, read by the tests and the fuzzer.
@@ -68,7 +69,7 @@ inline constexpr Rules routines[Routines] = {
     {"__argvdec", 0, bit(0), 96},
     {"__readdec", bit(R11), bit(0), 384},
     {"__writedec", bit(R11), 0, 656},
-    {"__dumpregs", 0, 0, 632, -1, false},
+    {"__dumpregs", 0, 0, 632, -1, false, 2},
 };
 
 // The flags a call must return: carry and overflow, each 0, 1 or unchecked.
@@ -157,6 +158,7 @@ struct Outcome {
     std::string violations;  // empty when the contract holds; else names each register
     Registers out;           // what came back
     unsigned depth;          // bytes of stack below rsp that the call used
+    uint64_t rsp;            // rsp at the call
 };
 
 // Calls the routine once at the given alignment (rsp mod 16 at the call is

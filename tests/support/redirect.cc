@@ -66,7 +66,7 @@ void Swap::restore()
     saved_ = -1;
 }
 
-Capture::Capture(Output to)
+Capture::Capture(Output to, int descriptor)
 {
     int fd = -1;
     switch (to) {
@@ -102,14 +102,14 @@ Capture::Capture(Output to)
         break;
     }
     }
-    swap_.emplace(1, fd);
+    swap_.emplace(descriptor, fd);
 }
 
 std::string Capture::text()
 {
     if (!swap_)
         return {};
-    swap_.reset();  // descriptor 1 back: a pipe's last writing end closes
+    swap_.reset();  // the descriptor back: a pipe's last writing end closes
     if (drain_.joinable())
         drain_.join();  // (the drain closes its end)
     else if (ends_.reader >= 0)

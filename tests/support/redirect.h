@@ -38,15 +38,15 @@ enum class Output {
     TimedSocket,      // a socket nobody reads, with SO_SNDTIMEO of 0.2 s
 };
 
-// Descriptor 1 as the given kind of output, for the object's lifetime: the
-// one way the tests capture and starve the run-time's output.
+// Descriptor 1 (or 2) as the given kind of output, for the object's
+// lifetime: the one way the tests capture and starve the run-time's output.
 class Capture {
 public:
-    explicit Capture(Output to = Output::File);
+    explicit Capture(Output to = Output::File, int descriptor = 1);
     ~Capture() { text(); }
     Capture(const Capture &) = delete;
     Capture &operator=(const Capture &) = delete;
-    // Puts descriptor 1 back and returns what reached a file or a pipe
+    // Puts the descriptor back and returns what reached a file or a pipe
     // (once; "" for the other kinds).
     std::string text();
 

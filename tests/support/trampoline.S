@@ -141,6 +141,8 @@ ENTRY(bareio_checked_call)
 	ret
 END(bareio_checked_call)
 
+	.weak	__start			/* (a test of debug.o alone has none) */
+
 ENTRY(bareio_enter)
 	mov	rsp, rdi		/* rsp -> argc, as at process entry */
 	.cfi_undefined rip		/* no way back from here */
