@@ -80,15 +80,11 @@ std::vector<Contract> readdec_rows()
         if (c.text.find('\n') == std::string::npos)
             rows.push_back(Contract(c.name, __readdec).input(c.text + "\n").gives(bits(c.value), number ? done : part));
     for (const auto &row : lines::table())
-        rows.push_back(lines::through(row, Contract(row.name + std::string("_line"), __readdec),
-                                      [](Contract &call, const lines::Line &line) {
-                                          const auto got = model::readdec(line.text + "\n");
-                                          if (line.flags.carry == 1)
-                                              call.gives(0, none);
-                                          else
-                                              call.gives(bits(got.value),
-                                                         got.number && line.flags.overflow == 0 ? done : part);
-                                      }));
+        rows.push_back(lines::through_number_reader(row, Contract(row.name + std::string("_line"), __readdec),
+                                                    [](const std::string &line) {
+                                                        const auto got = model::readdec(line);
+                                                        return std::pair{bits(got.value), got.number};
+                                                    }));
     return rows;
 }
 BAREIO_TABLE(Readdec, readdec_rows());
@@ -438,13 +434,6 @@ TEST(Object, ExportsItsRoutinesOnlyAndLinksAnywhere)
 }
 
 // ---- end to end ------------------------------------------------------------
-
-TEST(EndToEnd, ReaddecAtATerminal)
-{
-    const auto result = run({PROBE, "readdec", "3"}, "2.75\n-3.14159265\n\x04", Input::Terminal);
-    EXPECT_EQ(result.out, "2.75\n-3.141593\n0.0\n");
-    EXPECT_EQ(result.status, 0);
-}
 
 TEST(EndToEnd, FreestandingCppExample)
 {

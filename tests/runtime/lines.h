@@ -41,6 +41,7 @@ inline const std::vector<Row> &table()
     using support::part;
     static const std::vector<Row> rows = {
         {"terminal_lines", "42\n-7\n\x04", Input::Terminal, {{"42"}, {"-7"}, end}},
+        {"terminal_crlf", "42\r\n\x04", Input::Terminal, {{"42"}, {""}, end}},  // CR is a newline there
         {"terminal_partial_line_then_more", "12\x04" "34\n\x04", Input::Terminal, {{"12"}, {"34"}, end}},
         {"terminal_last_line_two_ends", "7\x04\x04", Input::Terminal, {{"7"}, end}},
         {"terminal_master", "12\n34\n", Input::TerminalMaster, {{"12"}, {"34"}, {"", support::none, -EIO}}},
@@ -96,6 +97,21 @@ support::Contract through(const Row &row, support::Contract reader, Give give)
     if (row.rest)
         reader.rest(row.rest);
     return reader;
+}
+
+// A row through a number reader: each line's value, and whether it is one
+// number that fits, as model (a line's bytes -> {value's bits, number})
+// says; no line, 0 and CF.
+template <typename Model>
+support::Contract through_number_reader(const Row &row, support::Contract reader, Model model)
+{
+    return through(row, std::move(reader), [&](support::Contract &call, const Line &line) {
+        const auto [value, number] = model(line.text + "\n");
+        if (line.flags.carry == 1)
+            call.gives(0, support::none);
+        else
+            call.gives(value, number && line.flags.overflow == 0 ? support::done : support::part);
+    });
 }
 
 }  // namespace lines

@@ -4,9 +4,7 @@
 //   args ...       "count=N", then each argument as "[text]", then what the
 //                  index past the end, index -2 and INT64_MIN give
 //   status N       ends with status N
-//   readstr CAP    reads until end of input, a line per read: "n:bytes"
 //   readint K      K reads with __readint, a value per line
-//   readdec K      K reads with __readdec, a value per line
 //   argvint ...    each argument through __argvint, then the index past end
 //   argvdec ...    each argument through __argvdec, then past end and -1
 //   writedec X     X through __argvdec and __writedec; status 1 when a
@@ -75,33 +73,10 @@ extern "C" int probe_main()
     }
     if (same(command, "status"))
         return static_cast<int>(__argvint(1));
-    if (same(command, "readstr")) {
-        char buffer[4096];
-        const int64_t capacity = __argvint(1);
-        for (;;) {
-            const int64_t n = __readstr(buffer, capacity);
-            __writeint(n);
-            __writechr(':');
-            if (n > 0)
-                __writestr(buffer, n);
-            __writechr('\n');
-            if (n <= 0)
-                return 0;
-        }
-    }
     if (same(command, "readint")) {
         for (int64_t k = __argvint(1), value; k > 0; --k) {
             const int got = bareio_readint_verdict(&value);
             __writeint(value);
-            verdict(got);
-        }
-        return 0;
-    }
-    if (same(command, "readdec")) {
-        for (int64_t k = __argvint(1); k > 0; --k) {
-            double value;
-            const int got = bareio_readdec_verdict(&value);
-            __writedec(value);
             verdict(got);
         }
         return 0;
