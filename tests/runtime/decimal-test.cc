@@ -40,35 +40,35 @@ using model::from_bits;
 using Conversion = support::Conversion<double>;
 
 // Each text, its value, and whether it is one number that fits.
-const std::vector<std::pair<Conversion, bool>> conversions = {
-    {{"plain", "12.5", 12.5}, true},
-    {{"negative", "-3.25", -3.25}, true},
-    {{"no_integer_part", ".5", 0.5}, true},
-    {{"point_last", "7.", 7.0}, true},
-    {{"leading_zeros", "007", 7.0}, true},
-    {{"minus_zero_is_plus_zero", "-0", 0.0}, true},
-    {{"two_to_63", "9223372036854775808", 9223372036854777856.0}, true},
-    {{"term_by_term_sum", "3.14159", 3.1415900000000003}, true},
-    {{"twenty_nines", "99999999999999999999", 1.0000000000000002e20}, true},
-    {{"second_point_ends", "1.2.3", 1.2}, false},
-    {{"no_exponent", "1e3", 1.0}, false},
-    {{"letters", "abc", 0.0}, false},
-    {{"empty", "", 0.0}, false},
-    {{"lone_minus", "-", 0.0}, false},
-    {{"lone_point", ".", 0.0}, false},
-    {{"leading_space", " 4", 0.0}, false},
-    {{"plus_sign", "+4", 0.0}, false},
-    {{"comma", "1,5", 1.0}, false},
-    {{"letter_after", "2.5x", 2.5}, false},
-    {{"newline_ends", "12\n", 12.0}, false},
-    {{"high_byte_ends", "2\xb5", 2.0}, false},
+const std::vector<Conversion> conversions = {
+    {"plain", "12.5", 12.5, true},
+    {"negative", "-3.25", -3.25, true},
+    {"no_integer_part", ".5", 0.5, true},
+    {"point_last", "7.", 7.0, true},
+    {"leading_zeros", "007", 7.0, true},
+    {"minus_zero_is_plus_zero", "-0", 0.0, true},
+    {"two_to_63", "9223372036854775808", 9223372036854777856.0, true},
+    {"term_by_term_sum", "3.14159", 3.1415900000000003, true},
+    {"twenty_nines", "99999999999999999999", 1.0000000000000002e20, true},
+    {"second_point_ends", "1.2.3", 1.2, false},
+    {"no_exponent", "1e3", 1.0, false},
+    {"letters", "abc", 0.0, false},
+    {"empty", "", 0.0, false},
+    {"lone_minus", "-", 0.0, false},
+    {"lone_point", ".", 0.0, false},
+    {"leading_space", " 4", 0.0, false},
+    {"plus_sign", "+4", 0.0, false},
+    {"comma", "1,5", 1.0, false},
+    {"letter_after", "2.5x", 2.5, false},
+    {"newline_ends", "12\n", 12.0, false},
+    {"high_byte_ends", "2\xb5", 2.0, false},
 };
 
 TEST(Readdec, ModelAgreesWithTheTable)
 {
-    for (const auto &[c, number] : conversions) {
+    for (const auto &c : conversions) {
         EXPECT_EQ(bits(model::strtodec(c.text.c_str())), bits(c.value)) << c.name;
-        EXPECT_EQ(model::is_decimal(c.text.c_str()), number) << c.name;
+        EXPECT_EQ(model::is_decimal(c.text.c_str()), c.number) << c.name;
     }
     EXPECT_FALSE(model::is_decimal(std::string(400, '9').c_str())) << "400 nines are infinite";
 }
@@ -76,9 +76,9 @@ TEST(Readdec, ModelAgreesWithTheTable)
 std::vector<Contract> readdec_rows()
 {
     std::vector<Contract> rows;
-    for (const auto &[c, number] : conversions)
+    for (const auto &c : conversions)
         if (c.text.find('\n') == std::string::npos)
-            rows.push_back(Contract(c.name, __readdec).input(c.text + "\n").gives(bits(c.value), number ? done : part));
+            rows.push_back(Contract(c.name, __readdec).input(c.text + "\n").gives(bits(c.value), c.number ? done : part));
     for (const auto &row : lines::table())
         rows.push_back(lines::through_number_reader(row, Contract(row.name + std::string("_line"), __readdec),
                                                     [](const std::string &line) {
@@ -93,14 +93,12 @@ BAREIO_TABLE(Readdec, readdec_rows());
 // " x" after one that was not a number.
 TEST(Argvdec, ConvertsEveryTextAsAnArgument)
 {
-    std::vector<Conversion> texts;
-    for (const auto &row : conversions)
-        texts.push_back(row.first);
+    auto texts = conversions;
     const std::string nines(400, '9'), long_one = "123456789012345678901234567890.5";
-    texts.push_back({"infinite", nines, model::strtodec(nines.c_str())});
-    texts.push_back({"longer_than_a_line", long_one, model::strtodec(long_one.c_str())});
+    texts.push_back({"infinite", nines, model::strtodec(nines.c_str()), false});
+    texts.push_back({"longer_than_a_line", long_one, model::strtodec(long_one.c_str()), true});
     auto [argv, expected] = every_text_as_argument(texts, {PROBE, "argvdec"}, [](const Conversion &c) {
-        return model::writedec(c.value) + (model::is_decimal(c.text.c_str()) ? "" : " x");
+        return model::writedec(c.value) + (c.number ? "" : " x");
     });
     expected += "past=0.0\nminus1=0.0\n";  // past the count, and a negative index
     const auto result = run(argv);
@@ -235,23 +233,12 @@ TEST(Writedec, AFailedFirstWriteSetsCarry)
     EXPECT_EQ(result.status, 1);
 }
 
-// "%.6f" with the trailing zeros left off, but one.
-std::string six_places(double value)
+// "%.6f" with the trailing zeros left off, but one; or, cut, the value's
+// exact digits cut after the sixth place instead of rounded there.
+std::string six_places(double value, bool cut = false)
 {
     char text[400];
-    std::snprintf(text, sizeof text, "%.6f", value);
-    std::string s = text;
-    while (s.back() == '0' && s[s.size() - 2] != '.')
-        s.pop_back();
-    return s;
-}
-
-// What "%.6f" would write if it cut after the sixth place instead of
-// rounding: the exact digits, cut.
-std::string cut_six_places(double value)
-{
-    char text[400];
-    std::snprintf(text, sizeof text, "%.30f", value);
+    std::snprintf(text, sizeof text, cut ? "%.30f" : "%.6f", value);
     std::string s(text, std::strchr(text, '.') + 7);
     while (s.back() == '0' && s[s.size() - 2] != '.')
         s.pop_back();
@@ -302,7 +289,7 @@ void expect_model_agrees_under(int mode, const std::vector<double> &values)
         if (magnitude >= 0x1p63 || value == 0.0 || got == six_places(value) || near_half_way(value))
             continue;
         if (magnitude >= 0x1p32 &&
-            (got == cut_six_places(value) || got == cut_six_places(std::nextafter(value, value * 2))))
+            (got == six_places(value, true) || got == six_places(std::nextafter(value, value * 2), true)))
             continue;
         ADD_FAILURE() << "\"%.6f\" of " << hex(bits(value)) << " gives " << six_places(value) << ", not " << got;
         break;

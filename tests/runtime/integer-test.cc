@@ -28,50 +28,50 @@ using namespace support;
 using Conversion = support::Conversion<int64_t>;
 
 // Each text, its value, and whether it is one number that fits.
-const std::vector<std::pair<Conversion, bool>> conversions = {
-    {{"plain", "123", 123}, true},
-    {{"negative", "-45", -45}, true},
-    {{"leading_zeros", "007", 7}, true},
-    {{"minus_zero", "-0", 0}, true},
-    {{"max", "9223372036854775807", INT64_MAX}, true},
-    {{"min", "-9223372036854775808", INT64_MIN}, true},
-    {{"max_plus_one_wraps", "9223372036854775808", INT64_MIN}, false},
-    {{"min_less_one_wraps", "-9223372036854775809", INT64_MAX}, false},
-    {{"two_to_64_wraps_to_0", "18446744073709551616", 0}, false},
-    {{"two_to_64_less_1_is_minus_1", "18446744073709551615", -1}, false},
-    {{"stops_at_letter", "12abc", 12}, false},
-    {{"letters", "abc", 0}, false},
-    {{"empty", "", 0}, false},
-    {{"lone_minus", "-", 0}, false},
-    {{"double_minus", "--5", 0}, false},
-    {{"leading_space", " 7", 0}, false},
-    {{"plus_sign", "+7", 0}, false},
-    {{"two_numbers", "3 4", 3}, false},
-    {{"decimal", "1.5", 1}, false},
-    {{"point_first", ".5", 0}, false},
-    {{"high_byte_stops", "1\x80" "2", 1}, false},
-    {{"high_byte_first", "\xb1", 0}, false},  // 0xB1 - '0' is no digit as an unsigned byte
-    {{"slash_and_colon", "/:", 0}, false},    // the bytes either side of the digits
+const std::vector<Conversion> conversions = {
+    {"plain", "123", 123, true},
+    {"negative", "-45", -45, true},
+    {"leading_zeros", "007", 7, true},
+    {"minus_zero", "-0", 0, true},
+    {"max", "9223372036854775807", INT64_MAX, true},
+    {"min", "-9223372036854775808", INT64_MIN, true},
+    {"max_plus_one_wraps", "9223372036854775808", INT64_MIN, false},
+    {"min_less_one_wraps", "-9223372036854775809", INT64_MAX, false},
+    {"two_to_64_wraps_to_0", "18446744073709551616", 0, false},
+    {"two_to_64_less_1_is_minus_1", "18446744073709551615", -1, false},
+    {"stops_at_letter", "12abc", 12, false},
+    {"letters", "abc", 0, false},
+    {"empty", "", 0, false},
+    {"lone_minus", "-", 0, false},
+    {"double_minus", "--5", 0, false},
+    {"leading_space", " 7", 0, false},
+    {"plus_sign", "+7", 0, false},
+    {"two_numbers", "3 4", 3, false},
+    {"decimal", "1.5", 1, false},
+    {"point_first", ".5", 0, false},
+    {"high_byte_stops", "1\x80" "2", 1, false},
+    {"high_byte_first", "\xb1", 0, false},  // 0xB1 - '0' is no digit as an unsigned byte
+    {"slash_and_colon", "/:", 0, false},    // the bytes either side of the digits
 };
 
 // The model converts and judges each text as the table says, and so does
 // an oracle of the verdict that shares nothing with it: std::from_chars.
 TEST(Readint, ModelAndOracleAgreeWithTheTable)
 {
-    for (const auto &[c, number] : conversions) {
+    for (const auto &c : conversions) {
         EXPECT_EQ(model::strtoint(c.text.c_str()), c.value) << c.name;
-        EXPECT_EQ(model::is_integer(c.text.c_str()), number) << c.name;
+        EXPECT_EQ(model::is_integer(c.text.c_str()), c.number) << c.name;
         int64_t parsed;
         const auto [end, error] = std::from_chars(c.text.data(), c.text.data() + c.text.size(), parsed);
-        EXPECT_EQ(number, !c.text.empty() && error == std::errc() && end == c.text.data() + c.text.size()) << c.name;
+        EXPECT_EQ(c.number, !c.text.empty() && error == std::errc() && end == c.text.data() + c.text.size()) << c.name;
     }
 }
 
 std::vector<Contract> readint_rows()
 {
     std::vector<Contract> rows;
-    for (const auto &[c, number] : conversions)
-        rows.push_back(Contract(c.name, __readint).input(c.text + "\n").gives(c.value, number ? done : part));
+    for (const auto &c : conversions)
+        rows.push_back(Contract(c.name, __readint).input(c.text + "\n").gives(c.value, c.number ? done : part));
     // A line of any length is one value: its first 64 bytes converted, the
     // rest dropped; longer than 64 bytes, it is not a number.
     const std::string zeros63(63, '0'), digits300(300, '7');
@@ -91,20 +91,11 @@ std::vector<Contract> readint_rows()
 }
 BAREIO_TABLE(Readint, readint_rows());
 
-std::string shown(const Conversion &c)
-{
-    for (const auto &[row, number] : conversions)
-        if (row.name == c.name)
-            return std::to_string(c.value) + (number ? "" : " x");
-    return "?";
-}
-
 TEST(Argvint, ConvertsEveryTextAsAnArgument)
 {
-    std::vector<Conversion> texts;
-    for (const auto &row : conversions)
-        texts.push_back(row.first);
-    auto [argv, expected] = every_text_as_argument(texts, {PROBE, "argvint"}, shown);
+    auto [argv, expected] = every_text_as_argument(conversions, {PROBE, "argvint"}, [](const Conversion &c) {
+        return std::to_string(c.value) + (c.number ? "" : " x");
+    });
     expected += "past=0\n";  // the index past the last argument
     const auto result = run(argv);
     EXPECT_EQ(result.out, expected);

@@ -16,12 +16,14 @@ namespace support {
 // For INSTANTIATE_TEST_SUITE_P: the test's name is its row's name.
 inline constexpr auto by_name = [](const auto &info) { return std::string(info.param.name); };
 
-// A row of a conversion table: a text and the value it converts to.
+// A row of a conversion table: a text, the value it converts to, and
+// whether it is one number that fits.
 template <typename Value>
 struct Conversion {
     const char *name;
     std::string text;
     Value value;
+    bool number;
 };
 
 template <typename Value>

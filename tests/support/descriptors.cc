@@ -1,5 +1,4 @@
 #include "descriptors.h"
-#include "fail.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -54,4 +54,8 @@ InputEnds open_input(Input how, const std::string &file_bytes = {});
 // A regular file holding bytes, already unlinked, positioned at its start.
 int file_with(const std::string &bytes);
 
+// How a helper of the tests reports a system call that failed: it throws
+// std::runtime_error naming what failed and errno's text.
+[[noreturn]] void fail(const char *what);
+
 }  // namespace support

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <utility>
 
 namespace model {
@@ -54,17 +55,14 @@ std::size_t line_length(std::string_view input)
 
 bool is_integer(const char *text)
 {
-    const char *p = text + (*text == '-');
-    if (!*p)
-        return false;
-    for (const char *q = p; *q; ++q)
-        if (*q < '0' || *q > '9')
+    const bool negative = *text == '-';
+    unsigned __int128 magnitude = 0;  // up to 2^64, which is too large either way
+    for (const char *p = text + negative; *p; ++p) {
+        if (*p < '0' || *p > '9')
             return false;
-    const std::string_view digits(p);
-    const auto start = digits.find_first_not_of('0');
-    const std::string_view magnitude = start == digits.npos ? "0" : digits.substr(start);
-    const std::string_view limit = *text == '-' ? "9223372036854775808" : "9223372036854775807";
-    return magnitude.size() < limit.size() || (magnitude.size() == limit.size() && magnitude <= limit);
+        magnitude = std::min<unsigned __int128>(magnitude * 10 + (*p - '0'), (unsigned __int128)1 << 64);
+    }
+    return text[negative] && magnitude <= (uint64_t{1} << 63) - !negative;
 }
 
 bool is_decimal(const char *text)

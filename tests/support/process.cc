@@ -1,5 +1,4 @@
 #include "process.h"
-#include "fail.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,5 +1,4 @@
 #include "redirect.h"
-#include "fail.h"
 
 #include <algorithm>
 #include <cstdio>
