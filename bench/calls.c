@@ -4,7 +4,7 @@
  *
  *   calls ROUTINE COUNT
  *     ROUTINE 0 __writeint(INT64_MIN), 1 __writedec(123456.789012),
- *             2 __writechr('A'), 3 __readint()
+ *             2 __writechr('A'), 3 __readint(), 4 __readline(line, 64)
  */
 #include <bareio.h>
 
@@ -30,6 +30,12 @@ __attribute__((used)) int calls_main(void)
         for (int64_t i = 0; i < count; ++i)
             __readint();
         break;
+    case 4: {
+        static char line[65];
+        for (int64_t i = 0; i < count; ++i)
+            __readline(line, 64);
+        break;
+    }
     default:
         return 1;
     }

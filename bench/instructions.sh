@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Instructions and system calls a call of four of the run-time's routines.
+# Instructions and system calls a call of five of the run-time's routines.
 # bench/calls.c makes N calls, then 2N: (count(2N) - count(N)) / N leaves
 # out start-up, exit and the driver's set-up. Instructions are counted by
 # callgrind, in user space: the routine with the routines and the
 # system-call stub it calls, the call itself and the driver's loop around
 # it (a compare, an increment, a branch). System calls are counted by
-# strace. Output goes to /dev/null; __readint reads a file, then a pipe, of
-# lines "12345" (the file longer than the calls read: at its end a read
-# comes back short, and no seek back follows).
+# strace. Output goes to /dev/null; the readers read a file, a pipe and a
+# terminal (a pty that script(1) makes, in canonical mode) of lines
+# "12345" (the file longer than the calls read: at its end a read comes
+# back short, and no seek back follows).
 #
 #   bench/instructions.sh [BUILD]   BUILD: the bench preset's folder
 #                                   (default build-bench), already built
@@ -30,6 +31,9 @@ count() {
   fi
   if [[ $4 == pipe ]]; then
     head -n "$3" "$lines" | "${command[@]}" 2>"$build/count.log" >/dev/null
+  elif [[ $4 == terminal ]]; then  # typed: script writes the lines to the pty
+    { head -n "$3" "$lines"; sleep 1; } |
+      script -qefc "$(printf '%q ' "${command[@]}") 2>$(printf %q "$build/count.log") >/dev/null" /dev/null >/dev/null
   else
     "${command[@]}" <"$lines" 2>"$build/count.log" >/dev/null
   fi
@@ -57,4 +61,8 @@ done <<'ROUTINES'
 2:file:__writechr('A')
 3:file:__readint from a file
 3:pipe:__readint from a pipe
+3:terminal:__readint at a terminal
+4:file:__readline from a file
+4:pipe:__readline from a pipe
+4:terminal:__readline at a terminal
 ROUTINES

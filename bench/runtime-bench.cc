@@ -67,7 +67,7 @@ void interleaved(benchmark::State &state, Routine routine, Floor floor, Libc lib
 template <typename Routine, typename Floor, typename Libc>
 void writing(benchmark::State &state, Routine routine, Floor floor, Libc libc)
 {
-    support::StdoutDiscarded quiet;
+    support::Capture quiet(support::Output::Null);
     interleaved(state, routine, floor, libc, [](int) {});
 }
 

@@ -140,7 +140,7 @@ END(__readstr)
  * zero bytes.
  */
 ENTRY(__writestr)
-	save	rax, rcx, rdx, rsi, rdi
+	save	rax, rdx, rsi, rdi
 	mov	rdx, rsi
 	test	rdx, rdx
 	jnz	.Lwritestr_counted
@@ -155,9 +155,8 @@ ENTRY(__writestr)
 
 .Lwritestr_counted:
 	mov	rsi, rdi		/* write(STDOUT, text, length) */
-	xor	ecx, ecx		/* no wait yet (wait_ready's state) */
+	mov	edi, STDOUT		/* (and no wait yet: see wait_ready) */
 .Lwritestr_again:
-	mov	edi, STDOUT
 	mov	eax, SYS_write
 	kernel_call
 	cmp	rax, rdx
@@ -174,12 +173,12 @@ ENTRY(__writestr)
 	jle	.Lwritestr_lost		/* an error, or no progress: give up */
 	add	rsi, rax		/* short write: carry on with the rest */
 	sub	rdx, rax
-	xor	ecx, ecx		/* bytes moved: the next wait need not sleep */
+	mov	edi, edi		/* bytes moved: the next wait need not sleep */
 	jmp	.Lwritestr_again
 .Lwritestr_lost:
 	stc
 .Lwritestr_done:
-	restore	rax, rcx, rdx, rsi, rdi
+	restore	rax, rdx, rsi, rdi
 	ret
 END(__writestr)
 
@@ -187,16 +186,18 @@ END(__writestr)
  * wait_ready - wait until standard input or output would not block
  *              (module-private)
  *
- * In:      edi = STDIN, to wait for input, or STDOUT, for room
+ * In:      edi = STDIN, to wait for input, or STDOUT, for room; above
+ *          it, in rdi's bit WAITED, the state of the caller's waits: set
+ *          by the last wait that said ready, cleared by the caller (mov
+ *          edi, edi) when bytes move. The kernel takes a descriptor as 32
+ *          bits, so rdi goes to the transfer's system call as it is.
  *          rax = the transfer's result, -EAGAIN
- *          ch & WAITED: set when the last wait said ready and no byte has
- *          moved since (the caller clears it when bytes move)
  * Out:     rax = 0 or more when the transfer is worth another try;
  *          negative when it is to end: -EAGAIN, as it came, for a
  *          blocking descriptor, or poll's error (as with RLIMIT_NOFILE
  *          at 0)
- *          ch |= WAITED
- * Changes: rax, ch, r11, flags
+ *          rdi's bit WAITED set
+ * Changes: rax, rdi's bit WAITED, r11, flags
  * Stack:   a pollfd
  *
  * Only a descriptor in non-blocking mode is waited for: from a blocking
@@ -207,7 +208,7 @@ END(__writestr)
  * device can) is slept on for SLEEP_MS before each further poll, so the
  * wait never turns into a busy loop.
  */
-#define WAITED		8
+#define WAITED		32	/* a bit of rdi, above the descriptor */
 #define SLEEP_MS	10
 
 LOCAL(wait_ready)
@@ -223,11 +224,11 @@ LOCAL(wait_ready)
 	js	.Lwait_blocking		/* refused: taken as blocking */
 	test	ah, O_NONBLOCK >> 8
 	jz	.Lwait_blocking
-	mov	rdi, rsp
-	xor	esi, esi		/* after a wait that said ready: */
+	bt	rdi, WAITED
+	mov	rdi, rsp		/* after a wait that said ready: */
 	set_small rdx, SLEEP_MS		/* poll(&pollfd, 0, SLEEP_MS) sleeps */
-	test	ch, WAITED
-	jz	.Lwait_poll
+	jnc	.Lwait_poll
+	xor	esi, esi
 	set_small rax, SYS_poll
 	kernel_call
 .Lwait_poll:
@@ -239,10 +240,10 @@ LOCAL(wait_ready)
 	je	.Lwait_poll
 	mov	qword ptr [rsp + 8], rax	/* the answer, in place of -EAGAIN */
 .Lwait_blocking:
-	or	ch, WAITED
 	pop_cfi	rax			/* the pollfd */
 	pop_cfi	rax
 	restore	rdx, rsi, rdi
+	bts	rdi, WAITED
 	ret
 END(wait_ready)
 
@@ -314,6 +315,7 @@ END(__readline)
 /* ch: the mode (LINE_NUMBER), the state of the call, and its status. */
 #define TAKING		2	/* the peek is done: read what it showed */
 #define WHOLE		0x40	/* with STATUS_PART: STATUS_DONE */
+/* rdi: STDIN, and above it wait_ready's state. */
 
 INTERNAL(__takeline)
 	save	rcx, rsi, rdi, r8, r10, rbx, rbp, r12
@@ -323,7 +325,7 @@ INTERNAL(__takeline)
 	lea	rbp, [rdi + rsi]	/* and where its room ends */
 	mov	ch, dl
 	or	ch, STATUS_DONE
-	call	line_kind		/* cl = how; rdi = STDIN from here on */
+	call	line_kind		/* cl = how; edi = STDIN from here on */
 
 	/*
 	 * A read (a peek first, for LINE_PEEK) into the line's room, or
@@ -382,7 +384,7 @@ INTERNAL(__takeline)
 
 	/* rax = r bytes read to rsi, of rdx asked; r8 = m, r10 = n */
 .Ltakeline_took:
-	and	ch, ~WAITED		/* bytes moved */
+	mov	edi, edi		/* bytes moved: wait_ready's state cleared */
 	cmp	cl, LINE_FILE
 	jne	.Ltakeline_kept
 	mov	rsi, r10		/* lseek(STDIN, -(r - n), SEEK_CUR) */
