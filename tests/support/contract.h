@@ -61,14 +61,14 @@ inline constexpr Rules routines[Routines] = {
     {"__startarg", bit(RAX), 0, 8},
     {"__readstr", bit(RAX) | bit(R11), 0, 40, 0},
     {"__readline", bit(RAX) | bit(R11), 0, 288, 1},
-    {"__writestr", bit(R11), 0, 104},
+    {"__writestr", bit(R11), 0, 96},
     {"__argvint", bit(RAX), 0, 56},
     {"__readint", bit(RAX) | bit(R11), 0, 376},
-    {"__writeint", bit(R11), 0, 144},
-    {"__writechr", bit(R11), 0, 80},
+    {"__writeint", bit(R11), 0, 136},
+    {"__writechr", bit(R11), 0, 72},
     {"__argvdec", 0, bit(0), 96},
     {"__readdec", bit(R11), bit(0), 384},
-    {"__writedec", bit(R11), 0, 656},
+    {"__writedec", bit(R11), 0, 648},
     {"__dumpregs", 0, 0, 632, -1, false, 2},
 };
 
