@@ -49,8 +49,8 @@ void expect_oracles(const std::string &text, model::Number<int64_t> integer, dou
         fuzz::differ("the integer verdict, against from_chars", text, std::to_string(integer.number), "");
     if (text.size() > 24 || !model::is_decimal(text.c_str()))
         return;
-    const int64_t apart = model::to_bits(decimal) - model::to_bits(std::strtod(text.c_str(), nullptr));
-    if (std::llabs(apart) > 8)
+    const uint64_t apart = model::ulps_apart(decimal, std::strtod(text.c_str(), nullptr));
+    if (apart > 8)
         fuzz::differ("__argvdec, against strtod", text, shown(decimal), std::to_string(apart) + " units away");
 }
 

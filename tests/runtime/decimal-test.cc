@@ -131,7 +131,7 @@ void expect_read_as_model_and_strtod(const std::vector<std::string> &texts, int 
         const double want = model::strtodec(text.c_str());
         const auto outcome = check_contract(Contract("", __readdec), i % 2, i, {bits(want), done});
         std::fesetround(FE_TONEAREST);
-        const int64_t apart = std::llabs(static_cast<int64_t>(bits(want) - bits(std::strtod(text.c_str(), nullptr))));
+        const uint64_t apart = model::ulps_apart(want, std::strtod(text.c_str(), nullptr));
         if (violations.empty() && !outcome.violations.empty())
             violations = text + ": " + outcome.violations;  // the first is enough
         if (violations.empty() && mode == FE_TONEAREST && apart > 8)

@@ -139,6 +139,18 @@ uint64_t to_bits(double value)
     return bits;
 }
 
+uint64_t ulps_apart(double a, double b)
+{
+    // The bits as an integer that grows with the value: the negative ones
+    // reflected below 0, so that -0.0 and 0.0 meet there.
+    const auto ordered = [](double value) {
+        const uint64_t word = to_bits(value);
+        return word >> 63 ? static_cast<int64_t>(0 - (word & ~(uint64_t{1} << 63))) : static_cast<int64_t>(word);
+    };
+    const int64_t x = ordered(a), y = ordered(b);
+    return x > y ? uint64_t(x) - uint64_t(y) : uint64_t(y) - uint64_t(x);
+}
+
 // The rounding bias added before a decimal is cut to six places.
 static const double bias = from_bits(0x3EA0C6F7A0B5ED8D);
 

@@ -51,6 +51,10 @@ std::string writedec(double value);
 double from_bits(uint64_t bits);
 uint64_t to_bits(double value);
 
+// How many doubles lie between two, plus one: 0 for equal values (0.0 and
+// -0.0 among them), 1 for neighbours.
+uint64_t ulps_apart(double a, double b);
+
 // The exact digits of a whole double, as glibc prints them.
 std::string exact_whole(double value);
 
