@@ -9,10 +9,36 @@
 #
 # The calculators' README is the tree's. The run-time's is its own
 # (docs/README.libbareio-dev.md.in), for a reader of the installed tree:
-# it names the places this install put the run-time in, known only when
-# the install runs (cmake --install --prefix P; /usr for the package), so
-# it is configured here with @prefix@ left in those places and given the
-# prefix by the install, as the manual pages are (man/CMakeLists.txt).
+# like the manual pages it names the places this install put the run-time
+# in (bareio_install_document, below).
+#
+# The places the run-time is installed in, as the documents name them: they
+# are known only when the install runs (cmake --install --prefix P; /usr
+# for the packages), so a document is configured with @prefix@ left in
+# them and given the prefix by the install.
+foreach(dir LIBDIR INCLUDEDIR MANDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
+    set(BAREIO_FULL_${dir} "${CMAKE_INSTALL_${dir}}")
+  else()
+    set(BAREIO_FULL_${dir} "@prefix@/${CMAKE_INSTALL_${dir}}")
+  endif()
+endforeach()
+set(BAREIO_FULL_PREFIX "@prefix@")
+set(BAREIO_FULL_DEV_DOCDIR "@prefix@/${BAREIO_DEV_DOCDIR}")
+set(BAREIO_FULL_CMAKE_DIR "@prefix@/${BAREIO_CMAKE_DIR}")
+set(BAREIO_FULL_SRCDIR "@prefix@/src/bareio")
+
+# bareio_install_document(<template> <configured> <destination> <component>
+#                         [RENAME <name>]): installs <template> configured
+# with those places and the install's prefix.
+function(bareio_install_document template configured destination component)
+  configure_file(${template} ${configured}.in @ONLY)
+  install(CODE "
+    get_filename_component(prefix \"\${CMAKE_INSTALL_PREFIX}\" ABSOLUTE)
+    configure_file(\"${configured}.in\" \"${configured}\" @ONLY)" COMPONENT ${component})
+  install(FILES ${configured} DESTINATION ${destination} COMPONENT ${component} ${ARGN})
+endfunction()
+
 install(FILES README.md debian/copyright debian/changelog
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT calculators)
 install(FILES docs/tutorial.md debian/copyright debian/changelog
@@ -20,22 +46,5 @@ install(FILES docs/tutorial.md debian/copyright debian/changelog
 install(DIRECTORY examples/ DESTINATION ${BAREIO_DEV_DOCDIR}/examples COMPONENT dev
   PATTERN CMakeLists.txt EXCLUDE)
 
-block()
-  foreach(dir LIBDIR INCLUDEDIR MANDIR)
-    if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
-      set(BAREIO_README_${dir} "${CMAKE_INSTALL_${dir}}")
-    else()
-      set(BAREIO_README_${dir} "@prefix@/${CMAKE_INSTALL_${dir}}")
-    endif()
-  endforeach()
-  set(BAREIO_README_PREFIX "@prefix@")
-  set(BAREIO_README_DOCDIR "@prefix@/${BAREIO_DEV_DOCDIR}")
-  set(BAREIO_README_CMAKEDIR "@prefix@/${BAREIO_CMAKE_DIR}")
-  set(BAREIO_README_SRCDIR "@prefix@/src/bareio")
-  set(readme ${CMAKE_CURRENT_BINARY_DIR}/README.libbareio-dev.md)
-  configure_file(docs/README.libbareio-dev.md.in ${readme}.in @ONLY)
-  install(CODE "
-    get_filename_component(prefix \"\${CMAKE_INSTALL_PREFIX}\" ABSOLUTE)
-    configure_file(\"${readme}.in\" \"${readme}\" @ONLY)" COMPONENT dev)
-  install(FILES ${readme} DESTINATION ${BAREIO_DEV_DOCDIR} RENAME README.md COMPONENT dev)
-endblock()
+bareio_install_document(${PROJECT_SOURCE_DIR}/docs/README.libbareio-dev.md.in
+  ${CMAKE_CURRENT_BINARY_DIR}/README.libbareio-dev.md ${BAREIO_DEV_DOCDIR} dev RENAME README.md)

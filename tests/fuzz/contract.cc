@@ -123,12 +123,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         case Readline: {
             // The line's bytes up to its newline, or capacity of them and
-            // the rest left; no input: the error or 0, and a zero byte.
+            // the rest left; no input: the error or 0, and a zero byte;
+            // a capacity of 0 reads nothing, failing or not.
             call = Contract("", __readline).args(buffer, capacity);
             const std::string_view rest = failing ? std::string_view() : stdin_bytes.substr(consumed);
             const std::size_t line = std::min(rest.find('\n'), rest.size());
             if (rest.empty() || capacity == 0) {
-                expect = {failing ? uint64_t(-EISDIR) : 0, none, std::string(1, '\0')};
+                expect = {failing && capacity ? uint64_t(-EISDIR) : 0, none, std::string(1, '\0')};
             } else if (line >= capacity) {
                 want = next_read(capacity);
                 expect = {capacity, part, want + '\0'};
