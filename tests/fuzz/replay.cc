@@ -1,5 +1,5 @@
 // Runs a fuzz target's inputs without libFuzzer: every file named on the
-// command line and every file in a folder named there, in name order. The
+// command line and every file in a folder named there, all in name order. The
 // test suite replays the seeds and every input a fuzzer ever failed on
 // this way; a difference aborts, like under the fuzzer.
 #include <algorithm>
@@ -19,17 +19,14 @@ int main(int argc, char **argv)
     LLVMFuzzerInitialize(&argc, &argv);
     std::vector<std::filesystem::path> files;
     for (int i = 1; i < argc; ++i) {
-        if (std::filesystem::is_directory(argv[i])) {
-            std::vector<std::filesystem::path> inside;
+        if (!std::filesystem::is_directory(argv[i]))
+            files.emplace_back(argv[i]);
+        else
             for (const auto &entry : std::filesystem::directory_iterator(argv[i]))
                 if (entry.is_regular_file())
-                    inside.push_back(entry.path());
-            std::sort(inside.begin(), inside.end());
-            files.insert(files.end(), inside.begin(), inside.end());
-        } else {
-            files.emplace_back(argv[i]);
-        }
+                    files.push_back(entry.path());
     }
+    std::sort(files.begin(), files.end());
     for (const auto &file : files) {
         std::ifstream in(file, std::ios::binary);
         if (!in) {

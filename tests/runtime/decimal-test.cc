@@ -34,6 +34,7 @@ namespace {
 using namespace support;
 using model::exact_whole;
 using model::from_bits;
+using model::to_bits;
 
 // ---- text to value ---------------------------------------------------------
 
@@ -67,7 +68,7 @@ const std::vector<Conversion> conversions = {
 TEST(Readdec, ModelAgreesWithTheTable)
 {
     for (const auto &c : conversions) {
-        EXPECT_EQ(bits(model::strtodec(c.text.c_str())), bits(c.value)) << c.name;
+        EXPECT_EQ(to_bits(model::strtodec(c.text.c_str())), to_bits(c.value)) << c.name;
         EXPECT_EQ(model::is_decimal(c.text.c_str()), c.number) << c.name;
     }
     EXPECT_FALSE(model::is_decimal(std::string(400, '9').c_str())) << "400 nines are infinite";
@@ -78,12 +79,12 @@ std::vector<Contract> readdec_rows()
     std::vector<Contract> rows;
     for (const auto &c : conversions)
         if (c.text.find('\n') == std::string::npos)
-            rows.push_back(Contract(c.name, __readdec).input(c.text + "\n").gives(bits(c.value), c.number ? done : part));
+            rows.push_back(Contract(c.name, __readdec).input(c.text + "\n").gives(to_bits(c.value), c.number ? done : part));
     for (const auto &row : lines::table())
         rows.push_back(lines::through_number_reader(row, Contract(row.name + std::string("_line"), __readdec),
                                                     [](const std::string &line) {
                                                         const auto got = model::readdec(line);
-                                                        return std::pair{bits(got.value), got.number};
+                                                        return std::pair{to_bits(got.value), got.number};
                                                     }));
     return rows;
 }
@@ -129,7 +130,7 @@ void expect_read_as_model_and_strtod(const std::vector<std::string> &texts, int 
         StdinFeed feed(text + "\n");
         std::fesetround(mode);
         const double want = model::strtodec(text.c_str());
-        const auto outcome = check_contract(Contract("", __readdec), i % 2, i, {bits(want), done});
+        const auto outcome = check_contract(Contract("", __readdec), i % 2, i, {to_bits(want), done});
         std::fesetround(FE_TONEAREST);
         const uint64_t apart = model::ulps_apart(want, std::strtod(text.c_str(), nullptr));
         if (violations.empty() && !outcome.violations.empty())
@@ -291,7 +292,7 @@ void expect_model_agrees_under(int mode, const std::vector<double> &values)
         if (magnitude >= 0x1p32 &&
             (got == six_places(value, true) || got == six_places(std::nextafter(value, value * 2), true)))
             continue;
-        ADD_FAILURE() << "\"%.6f\" of " << hex(bits(value)) << " gives " << six_places(value) << ", not " << got;
+        ADD_FAILURE() << "\"%.6f\" of " << hex(to_bits(value)) << " gives " << six_places(value) << ", not " << got;
         break;
     }
     if (text == expected)
@@ -383,13 +384,13 @@ TEST(Decimal, CallersTrapsNeverFireInside)
         frame[2] = 2, frame[3] = reinterpret_cast<uint64_t>("program"), frame[4] = reinterpret_cast<uint64_t>("0.1");
         bareio_adopt(frame + 2);
         const bool broken = !check(Contract("", __argvint).args(0).gives(0, part)).empty() ||
-                            !check(Contract("", __argvdec).args(0).gives(bits(0.1))).empty();
+                            !check(Contract("", __argvdec).args(0).gives(to_bits(0.1))).empty();
         Capture discarded(Output::Null);
         StdinFeed feed("0.1\n");
         feenableexcept(FE_INEXACT | FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW | FE_UNDERFLOW);
         const unsigned csr = _mm_getcsr();
         __writedec(0.1);
-        const bool wrong = bits(__readdec()) != bits(0.1) || bits(__argvdec(0)) != bits(0.1);
+        const bool wrong = to_bits(__readdec()) != to_bits(0.1) || to_bits(__argvdec(0)) != to_bits(0.1);
         _exit(wrong | (_mm_getcsr() != csr) << 1 | broken << 2);
     }
     int status = 0;

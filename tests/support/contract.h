@@ -93,13 +93,6 @@ struct Expect {
     std::optional<std::string> stored;
 };
 
-inline uint64_t bits(double value)
-{
-    uint64_t word;
-    std::memcpy(&word, &value, sizeof word);
-    return word;
-}
-
 // 128 bytes for the readers of text to store into, filled with 0xAA
 // before each call: what they may not touch must stay so.
 extern unsigned char buffer[128];

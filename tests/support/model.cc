@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <algorithm>
 #include <utility>
 
@@ -123,20 +122,6 @@ std::string writechr(uint64_t code)
     for (; code & 0xff; code >>= 8)
         text += static_cast<char>(code & 0xff);
     return text;
-}
-
-double from_bits(uint64_t bits)
-{
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-uint64_t to_bits(double value)
-{
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
 }
 
 uint64_t ulps_apart(double a, double b)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -48,8 +49,8 @@ std::string writeint(int64_t value);
 std::string writechr(uint64_t code);
 std::string writedec(double value);
 
-double from_bits(uint64_t bits);
-uint64_t to_bits(double value);
+inline double from_bits(uint64_t bits) { double value; std::memcpy(&value, &bits, sizeof value); return value; }
+inline uint64_t to_bits(double value) { uint64_t bits; std::memcpy(&bits, &value, sizeof bits); return bits; }
 
 // How many doubles lie between two, plus one: 0 for equal values (0.0 and
 // -0.0 among them), 1 for neighbours.

@@ -30,6 +30,8 @@
 
 #define GPR(n)	REGS_GPR(n)
 #define XMM(n)	REGS_XMM(n)
+/* The general registers in the order of gpr[]. */
+#define GPRS	rax, rbx, rcx, rdx, rsi, rdi, rbp, rsp, r8, r9, r10, r11, r12, r13, r14, r15
 
 /* The System V callee-saved registers, kept by the routines that leave
    the caller's stack. */
@@ -84,20 +86,13 @@ ENTRY(bareio_checked_call)
 	.irp n, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
 	movdqu	xmm\n, xmmword ptr [rsi + XMM(\n)]
 	.endr
-	mov	rax, qword ptr [rsi + GPR(0)]
-	mov	rbx, qword ptr [rsi + GPR(1)]
-	mov	rcx, qword ptr [rsi + GPR(2)]
-	mov	rdx, qword ptr [rsi + GPR(3)]
-	mov	rdi, qword ptr [rsi + GPR(5)]
-	mov	rbp, qword ptr [rsi + GPR(6)]
-	mov	r8, qword ptr [rsi + GPR(8)]
-	mov	r9, qword ptr [rsi + GPR(9)]
-	mov	r10, qword ptr [rsi + GPR(10)]
-	mov	r11, qword ptr [rsi + GPR(11)]
-	mov	r12, qword ptr [rsi + GPR(12)]
-	mov	r13, qword ptr [rsi + GPR(13)]
-	mov	r14, qword ptr [rsi + GPR(14)]
-	mov	r15, qword ptr [rsi + GPR(15)]
+	.set	n, 0			/* every one but rsp, and rsi last */
+	.irp	reg, GPRS
+	.if	n != 4 && n != 7
+	mov	\reg, qword ptr [rsi + GPR(n)]
+	.endif
+	.set	n, n + 1
+	.endr
 	mov	rsi, qword ptr [rsi + GPR(4)]
 
 	call	qword ptr [rip + routine]
@@ -109,21 +104,14 @@ ENTRY(bareio_checked_call)
 	mov	rax, qword ptr [rip + out_ptr]
 	pop	qword ptr [rax + REGS_RFLAGS]
 	cfa_through_word_at 0
-	mov	qword ptr [rax + GPR(1)], rbx
-	mov	qword ptr [rax + GPR(2)], rcx
-	mov	qword ptr [rax + GPR(3)], rdx
-	mov	qword ptr [rax + GPR(4)], rsi
-	mov	qword ptr [rax + GPR(5)], rdi
-	mov	qword ptr [rax + GPR(6)], rbp
-	mov	qword ptr [rax + GPR(8)], r8
-	mov	qword ptr [rax + GPR(9)], r9
-	mov	qword ptr [rax + GPR(10)], r10
-	mov	qword ptr [rax + GPR(11)], r11
-	mov	qword ptr [rax + GPR(12)], r12
-	mov	qword ptr [rax + GPR(13)], r13
-	mov	qword ptr [rax + GPR(14)], r14
-	mov	qword ptr [rax + GPR(15)], r15
-	mov	rbx, qword ptr [rip + rax_out]
+	.set	n, 0			/* every one but rax and rsp, */
+	.irp	reg, GPRS
+	.if	n != 0 && n != 7
+	mov	qword ptr [rax + GPR(n)], \reg
+	.endif
+	.set	n, n + 1
+	.endr
+	mov	rbx, qword ptr [rip + rax_out]	/* then those */
 	mov	qword ptr [rax + GPR(0)], rbx
 	mov	rbx, rsp
 	sub	rbx, qword ptr [rip + call_rsp]

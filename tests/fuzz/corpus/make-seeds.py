@@ -49,10 +49,10 @@ def contract_seeds():
 
 seeds = {
     "read": integer_texts + decimal_texts,
-    "writeint": [quad(v) for v in integers],
     # Nine bytes: n, then units in the last place from (n + 0.5) / 10^6.
-    "writedec": [quad(v) for v in doubles] + [quad(n) + struct.pack("b", steps) for n, steps in
-                                              [(0, 0), (0, -1), (0, 1), (941629, 2), (123456789012, -3), (999999, 0)]],
+    "write": [quad(v) for v in integers + doubles] + [quad(n) + struct.pack("b", steps) for n, steps in
+                                                      [(0, 0), (0, -1), (0, 1), (941629, 2), (123456789012, -3),
+                                                       (999999, 0)]],
     "contract": contract_seeds(),
 }
 
