@@ -16,13 +16,20 @@
 # are known only when the install runs (cmake --install --prefix P; /usr
 # for the packages), so a document is configured with @prefix@ left in
 # them and given the prefix by the install.
-foreach(dir LIBDIR INCLUDEDIR MANDIR)
-  if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
-    set(BAREIO_FULL_${dir} "${CMAKE_INSTALL_${dir}}")
-  else()
-    set(BAREIO_FULL_${dir} "@prefix@/${CMAKE_INSTALL_${dir}}")
-  endif()
-endforeach()
+#
+# bareio_install_places(<var> <prefix>): <var>_LIBDIR, _INCLUDEDIR and
+# _MANDIR, the install's folders under <prefix>, or as they stand where
+# absolute (bareio.pc's are under pkg-config's ${prefix}).
+function(bareio_install_places var prefix)
+  foreach(dir LIBDIR INCLUDEDIR MANDIR)
+    if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
+      set(${var}_${dir} "${CMAKE_INSTALL_${dir}}" PARENT_SCOPE)
+    else()
+      set(${var}_${dir} "${prefix}/${CMAKE_INSTALL_${dir}}" PARENT_SCOPE)
+    endif()
+  endforeach()
+endfunction()
+bareio_install_places(BAREIO_FULL "@prefix@")
 set(BAREIO_FULL_PREFIX "@prefix@")
 set(BAREIO_FULL_DEV_DOCDIR "@prefix@/${BAREIO_DEV_DOCDIR}")
 set(BAREIO_FULL_CMAKE_DIR "@prefix@/${BAREIO_CMAKE_DIR}")
