@@ -9,6 +9,7 @@
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/must.cmake)
 
 file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})  # (dpkg-deb -x makes only the last folder)
 file(GLOB debs ${DEBS}/*.deb)
 
 # Each package's own fields, files it must hold (under /usr) and files it
