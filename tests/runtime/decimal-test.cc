@@ -107,16 +107,7 @@ TEST(Argvdec, ConvertsEveryTextAsAnArgument)
     EXPECT_EQ(result.status, 0);
 }
 
-std::vector<Contract> argvdec_rows()
-{
-    std::vector<Contract> rows;
-    for (int64_t index : {-1, 0, 3})  // before __start: no arguments
-        rows.push_back(Contract("before_start_" + std::to_string(rows.size()), __argvdec)
-                           .args(index)
-                           .gives(0, index < 0 ? done : none));
-    return rows;
-}
-BAREIO_TABLE(Argvdec, argvdec_rows());
+BAREIO_TABLE(Argvdec, before_start(__argvdec, {-1, 0, 3}, done, none));
 
 // Reads each text through the check and compares the value with the
 // model's, bit for bit, and with strtod's within 8 units in the last

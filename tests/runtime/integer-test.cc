@@ -102,16 +102,7 @@ TEST(Argvint, ConvertsEveryTextAsAnArgument)
     EXPECT_EQ(result.status, 0);
 }
 
-std::vector<Contract> argvint_rows()
-{
-    std::vector<Contract> rows;
-    for (int64_t index : {-1, 0, 7})  // before __start: no arguments
-        rows.push_back(Contract("before_start_" + std::to_string(rows.size()), __argvint)
-                           .args(index)
-                           .gives(0, index < 0 ? done : none));
-    return rows;
-}
-BAREIO_TABLE(Argvint, argvint_rows());
+BAREIO_TABLE(Argvint, before_start(__argvint, {-1, 0, 7}, done, none));
 
 // Every 64-bit integer that __writeint writes, one a line, reads back
 // equal through __readint, from a file and from a pipe.

@@ -38,16 +38,7 @@ using namespace support;
 
 // ---- __startarg before __start, and __start on a hand-made block ---------------
 
-std::vector<Contract> startarg_rows()
-{
-    std::vector<Contract> rows;
-    for (int64_t index : {int64_t{-1}, int64_t{-2}, INT64_MIN, int64_t{0}, int64_t{1}, INT64_MAX})
-        rows.push_back(Contract("before_start_" + std::to_string(rows.size()), __startarg)
-                           .args(index)
-                           .gives(0, index < 0 ? clear : carry));
-    return rows;
-}
-BAREIO_TABLE(Startarg, startarg_rows());
+BAREIO_TABLE(Startarg, before_start(__startarg, {-1, -2, INT64_MIN, 0, 1, INT64_MAX}, clear, carry));
 
 // A routine of the harness's own that keeps every register but writes
 // above its return address: the check guards the caller's stack.

@@ -46,6 +46,20 @@ std::pair<std::vector<std::string>, std::string> every_text_as_argument(
     return {std::move(argv), std::move(lines)};
 }
 
+// The rows of an argument routine called before __start, when there are
+// no arguments: 0 for every index, with these flags for a negative index
+// and for one of 0 or more.
+template <typename Routine>
+std::vector<Contract> before_start(Routine *routine, std::vector<int64_t> indices, Flags negative, Flags missing)
+{
+    std::vector<Contract> rows;
+    for (int64_t index : indices)
+        rows.push_back(Contract("before_start_" + std::to_string(rows.size()), routine)
+                           .args(index)
+                           .gives(0, index < 0 ? negative : missing));
+    return rows;
+}
+
 }  // namespace support
 
 // A routine's table of contract rows (contract.h), each row a CTest entry
