@@ -74,21 +74,7 @@ TEST(Readdec, ModelAgreesWithTheTable)
     EXPECT_FALSE(model::is_decimal(std::string(400, '9').c_str())) << "400 nines are infinite";
 }
 
-std::vector<Contract> readdec_rows()
-{
-    std::vector<Contract> rows;
-    for (const auto &c : conversions)
-        if (c.text.find('\n') == std::string::npos)
-            rows.push_back(Contract(c.name, __readdec).input(c.text + "\n").gives(to_bits(c.value), c.number ? done : part));
-    for (const auto &row : lines::table())
-        rows.push_back(lines::through_number_reader(row, Contract(row.name + std::string("_line"), __readdec),
-                                                    [](const std::string &line) {
-                                                        const auto got = model::readdec(line);
-                                                        return std::pair{to_bits(got.value), got.number};
-                                                    }));
-    return rows;
-}
-BAREIO_TABLE(Readdec, readdec_rows());
+BAREIO_TABLE(Readdec, lines::number_reader_rows(__readdec, conversions, model::readdec));
 
 // Through __argvdec in a started program, which writes each value back and
 // " x" after one that was not a number.

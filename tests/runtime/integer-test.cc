@@ -69,9 +69,7 @@ TEST(Readint, ModelAndOracleAgreeWithTheTable)
 
 std::vector<Contract> readint_rows()
 {
-    std::vector<Contract> rows;
-    for (const auto &c : conversions)
-        rows.push_back(Contract(c.name, __readint).input(c.text + "\n").gives(c.value, c.number ? done : part));
+    std::vector<Contract> rows = lines::number_reader_rows(__readint, conversions, model::readint);
     // A line of any length is one value: its first 64 bytes converted, the
     // rest dropped; longer than 64 bytes, it is not a number.
     const std::string zeros63(63, '0'), digits300(300, '7');
@@ -81,12 +79,6 @@ std::vector<Contract> readint_rows()
                        .gives(7, part).gives(5));
     rows.push_back(Contract("three_hundred_digits", __readint).input(digits300 + "\n-5\n", Input::Pipe)
                        .gives(model::strtoint(digits300.substr(0, 64).c_str()), part).gives(-5).gives(0, none));
-    for (const auto &row : lines::table())
-        rows.push_back(lines::through_number_reader(row, Contract(row.name + std::string("_line"), __readint),
-                                                    [](const std::string &line) {
-                                                        const auto got = model::readint(line);
-                                                        return std::pair{uint64_t(got.value), got.number};
-                                                    }));
     return rows;
 }
 BAREIO_TABLE(Readint, readint_rows());

@@ -5,10 +5,14 @@
 // line.
 #pragma once
 
+#include "cases.h"
 #include "contract.h"
+#include "model.h"
 
 #include <cerrno>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace lines {
@@ -99,19 +103,38 @@ support::Contract through(const Row &row, support::Contract reader, Give give)
     return reader;
 }
 
-// A row through a number reader: each line's value, and whether it is one
-// number that fits, as model (a line's bytes -> {value's bits, number})
-// says; no line, 0 and CF.
-template <typename Model>
-support::Contract through_number_reader(const Row &row, support::Contract reader, Model model)
+// A number reader's table: each conversion's text as a line of its own,
+// then the line table, each line's value and whether it is one number
+// that fits as convert (model::readint or model::readdec) says; no
+// line, 0 and CF.
+template <typename Value, typename Routine>
+std::vector<support::Contract> number_reader_rows(Routine *routine,
+                                                  const std::vector<support::Conversion<Value>> &conversions,
+                                                  model::Number<Value> (*convert)(std::string_view))
 {
-    return through(row, std::move(reader), [&](support::Contract &call, const Line &line) {
-        const auto [value, number] = model(line.text + "\n");
-        if (line.flags.carry == 1)
-            call.gives(0, support::none);
+    const auto word = [](Value value) {
+        if constexpr (std::is_same_v<Value, double>)
+            return model::to_bits(value);
         else
-            call.gives(value, number && line.flags.overflow == 0 ? support::done : support::part);
-    });
+            return static_cast<uint64_t>(value);
+    };
+    std::vector<support::Contract> rows;
+    for (const auto &c : conversions)
+        if (c.text.find('\n') == std::string::npos)
+            rows.push_back(support::Contract(c.name, routine)
+                               .input(c.text + "\n")
+                               .gives(word(c.value), c.number ? support::done : support::part));
+    for (const Row &row : table())
+        rows.push_back(through(row, support::Contract(row.name + std::string("_line"), routine),
+                               [&](support::Contract &call, const Line &line) {
+                                   const auto got = convert(line.text + "\n");
+                                   if (line.flags.carry == 1)
+                                       call.gives(0, support::none);
+                                   else
+                                       call.gives(word(got.value), got.number && line.flags.overflow == 0 ? support::done
+                                                                                                          : support::part);
+                               }));
+    return rows;
 }
 
 }  // namespace lines
