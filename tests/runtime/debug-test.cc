@@ -34,11 +34,9 @@ TEST(Dumpregs, WritesEveryRegisterOnStandardError)
     const std::string dump = err.text();
     EXPECT_EQ(outcome.violations, "");
     EXPECT_EQ(out.text(), "");
-    const char *const names[] = {"rax", "rbx", "rcx", "rdx", "rsi", "rdi", "rbp", "rsp",
-                                 "r8",  "r9",  "r10", "r11", "r12", "r13", "r14", "r15"};
     std::string expected;
     for (int reg = 0; reg < 16; ++reg)
-        expected += line(names[reg], reg == RSP ? outcome.rsp : outcome.out.gpr[reg]);
+        expected += line(gpr_names[reg], reg == RSP ? outcome.rsp : outcome.out.gpr[reg]);
     ASSERT_EQ(dump.substr(0, expected.size()), expected);
     uint64_t rip = 0;
     EXPECT_EQ(std::sscanf(dump.c_str() + expected.size(), "rip    %llx", reinterpret_cast<unsigned long long *>(&rip)), 1);

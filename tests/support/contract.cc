@@ -15,11 +15,10 @@ extern "C" void bareio_scribble();
 namespace support {
 
 unsigned char buffer[128];
-
-namespace {
-
 const char *const gpr_names[16] = {"rax", "rbx", "rcx", "rdx", "rsi", "rdi", "rbp", "rsp",
                                    "r8",  "r9",  "r10", "r11", "r12", "r13", "r14", "r15"};
+
+namespace {
 
 uint64_t splitmix(uint64_t &state)
 {

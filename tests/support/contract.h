@@ -22,6 +22,7 @@
 namespace support {
 
 enum Gpr { RAX, RBX, RCX, RDX, RSI, RDI, RBP, RSP, R8, R9, R10, R11, R12, R13, R14, R15 };
+extern const char *const gpr_names[16];  // in Gpr order, as Intel syntax names them
 
 struct Registers {
     uint64_t gpr[16];  // in Gpr order; gpr[RSP] out: rsp drift after return
