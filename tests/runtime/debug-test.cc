@@ -48,7 +48,7 @@ TEST(Dumpregs, WritesEveryRegisterOnStandardError)
                   static_cast<unsigned long long>(flags), int(flags & 1), int(flags >> 2 & 1), int(flags >> 4 & 1),
                   int(flags >> 6 & 1), int(flags >> 7 & 1), int(flags >> 10 & 1), int(flags >> 11 & 1));
     EXPECT_EQ(dump.substr(dump.find("rflags")), last);
-    EXPECT_EQ(flags & 0xCD5, 0xCD5u) << "entered with every flag set";
+    EXPECT_EQ(flags & REGS_ENTRY_FLAGS, uint64_t{REGS_ENTRY_FLAGS}) << "entered with every flag set";
 }
 
 TEST(Object, ExportsItsRoutineOnlyAndLinksAnywhere)

@@ -30,7 +30,7 @@ uint64_t splitmix(uint64_t &state)
 
 // CF, PF, AF, ZF, SF, OF and DF: what a routine that keeps the flags keeps.
 constexpr uint64_t carry_flag = 1, overflow_flag = 1u << 11, direction_flag = 1u << 10,
-                   kept_flags = 0x1 | 0x4 | 0x10 | 0x40 | 0x80 | direction_flag | overflow_flag;
+                   kept_flags = REGS_ENTRY_FLAGS;
 
 // The stack a routine is called on: junk (4 KiB, of which the routines use
 // at most some hundred bytes) below its return address; above that the way
